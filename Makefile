@@ -1,0 +1,53 @@
+# The two set-up commands: `make run` and `make test`.
+BUILD ?= build
+JOBS  ?= $(shell nproc)
+CMAKE_FLAGS ?=
+
+.PHONY: all deps configure build run test bench sanitize tsan clean
+
+all: build
+
+deps:
+	@bash scripts/install-deps.sh
+
+$(BUILD)/build.ninja:
+	cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo $(CMAKE_FLAGS)
+
+configure: deps $(BUILD)/build.ninja
+
+build: configure
+	cmake --build $(BUILD) -j $(JOBS)
+
+# The desktop console on simulated cards; without a display, a short headless
+# demo through the script console.
+run: build
+	@if [ -n "$$DISPLAY$$WAYLAND_DISPLAY" ] && [ -x $(BUILD)/src/gui/pemblor ]; then \
+	  $(BUILD)/src/gui/pemblor $(ARGS); \
+	else \
+	  echo "No display: running the headless demo (scripts/demo.txt)"; \
+	  $(BUILD)/cli/pemblorctl $(ARGS) console --script scripts/demo.txt; \
+	fi
+
+test: build
+	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
+
+bench: build
+	@for b in $(BUILD)/bench/bench_*; do echo "== $$b"; $$b; done
+
+# Sanitizer runs (not part of `make test`): AddressSanitizer with
+# UndefinedBehaviorSanitizer, and ThreadSanitizer, each in its own tree.
+sanitize: deps
+	cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DPEMBLOR_BENCH=OFF \
+	  -DPEMBLOR_SANITIZE=address,undefined $(CMAKE_FLAGS)
+	cmake --build build-asan -j $(JOBS)
+	cd build-asan && UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
+	  LSAN_OPTIONS=suppressions=$(CURDIR)/scripts/lsan.supp ctest --output-on-failure -j $(JOBS)
+
+tsan: deps
+	cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DPEMBLOR_BENCH=OFF -DPEMBLOR_GUI=OFF \
+	  -DPEMBLOR_SANITIZE=thread $(CMAKE_FLAGS)
+	cmake --build build-tsan -j $(JOBS)
+	cd build-tsan && ctest --output-on-failure -j $(JOBS)
+
+clean:
+	rm -rf $(BUILD) build-asan build-tsan

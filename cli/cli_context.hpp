@@ -1,0 +1,47 @@
+#pragma once
+// What every pemblorctl command shares: the global options, the transport to
+// the (simulated) cards and the data root. Command files register themselves
+// with PEMBLOR_CLI_COMMAND, so adding a command edits no list.
+#include <filesystem>
+#include <memory>
+#include <string>
+
+#include "driver/transport.hpp"
+
+namespace CLI {
+class App;
+}
+
+namespace pemblor::cli {
+
+struct GlobalOptions {
+    std::string root;           // --root
+    std::string cards = "0,1";  // --cards
+    std::string simConfig;      // --sim-config
+    bool trace = false;         // --trace
+    std::string supportEmail;   // --support-email
+};
+
+class CliContext {
+public:
+    GlobalOptions options;
+    int exitCode = 0;
+
+    // The simulated cards of --cards and --sim-config, wrapped for --trace.
+    // Null, with a message on standard error, when the settings are bad.
+    driver::Transport* transport();
+    // The data root (--root, $PEMBLOR_ROOT, or the per-user default), created on demand.
+    std::filesystem::path dataRoot();
+
+private:
+    std::unique_ptr<driver::Transport> sim_;
+    std::unique_ptr<driver::Transport> traced_;
+};
+
+using CommandInstaller = void (*)(CLI::App& app, CliContext& context);
+bool registerCommand(CommandInstaller installer);
+
+}  // namespace pemblor::cli
+
+#define PEMBLOR_CLI_COMMAND(installer) \
+    [[maybe_unused]] static const bool installer##Registered = ::pemblor::cli::registerCommand(&installer)

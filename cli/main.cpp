@@ -1,0 +1,71 @@
+// pemblorctl: offline tools and the headless console.
+#include <CLI/CLI.hpp>
+#include <cstdio>
+#include <iostream>
+#include <vector>
+
+#include "app/data_root.hpp"
+#include "cli_context.hpp"
+#include "driver/tracing_transport.hpp"
+#include "sim/sim_settings.hpp"
+#include "sim/sim_transport.hpp"
+
+namespace pemblor::cli {
+
+namespace {
+std::vector<CommandInstaller>& installers() {
+    static std::vector<CommandInstaller> list;
+    return list;
+}
+}  // namespace
+
+bool registerCommand(CommandInstaller installer) {
+    installers().push_back(installer);
+    return true;
+}
+
+driver::Transport* CliContext::transport() {
+    if (traced_) return traced_.get();
+    if (sim_) return sim_.get();
+    std::string error;
+    const auto numbers = sim::parseCardList(options.cards, error);
+    if (!numbers) {
+        std::cerr << "pemblorctl: --cards: " << error << "\n";
+        return nullptr;
+    }
+    sim::SimSettings settings = sim::SimSettings::withCards(*numbers);
+    if (!options.simConfig.empty() && !sim::applySimConfig(options.simConfig, settings, error)) {
+        std::cerr << "pemblorctl: " << error << "\n";
+        return nullptr;
+    }
+    sim_ = std::make_unique<sim::SimTransport>(std::move(settings));
+    if (options.trace) {
+        traced_ = std::make_unique<driver::TracingTransport>(*sim_, std::cerr);
+        return traced_.get();
+    }
+    return sim_.get();
+}
+
+std::filesystem::path CliContext::dataRoot() { return app::resolveDataRoot(options.root); }
+
+}  // namespace pemblor::cli
+
+int main(int argc, char** argv) {
+    using namespace pemblor::cli;
+    CLI::App app{"pemblorctl: tools and headless console for the video-encoder card"};
+    app.require_subcommand(1);
+    CliContext context;
+    app.add_option("--root", context.options.root, "Folder that stands for drive C: (data root)");
+    app.add_option("--cards", context.options.cards, "Device numbers that carry a simulated card")
+        ->default_str("0,1");
+    app.add_option("--sim-config", context.options.simConfig, "Simulated card settings (INI file)");
+    app.add_flag("--trace", context.options.trace, "Log every driver request to standard error");
+    app.add_option("--support-email", context.options.supportEmail, "Support address shown by the console");
+    for (CommandInstaller install : installers()) install(app, context);
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::ParseError& e) {
+        return app.exit(e);
+    }
+    return context.exitCode;
+}

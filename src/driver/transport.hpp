@@ -1,0 +1,56 @@
+#pragma once
+// The carrier of driver requests: open, control, close, auto-reset events and
+// the areas that the address-mapping record refers to. A real driver, the
+// simulated cards and the tracing wrapper all implement it.
+#include <cstdint>
+#include <span>
+#include <string_view>
+
+namespace pemblor::driver {
+
+// An open device. All bits set means "no device", as the platform's invalid handle.
+struct DeviceHandle {
+    std::uint64_t value = ~std::uint64_t{0};
+
+    static constexpr DeviceHandle invalid() { return {}; }
+    constexpr bool valid() const { return value != ~std::uint64_t{0}; }
+    friend constexpr bool operator==(DeviceHandle, DeviceHandle) = default;
+};
+
+// Event handles are 32-bit values so that request 0x222084 can carry one.
+using EventHandle = std::uint32_t;
+inline constexpr EventHandle kNoEvent = 0;          // never created
+inline constexpr EventHandle kClosedEvent = 0xFFFFFFFFu;  // reception stopped
+
+struct ControlResult {
+    bool ok = false;
+    std::uint32_t bytes = 0;  // bytes written to the output area (never more than its size)
+};
+
+enum class WaitResult { Signalled, Timeout, Failed };
+
+class Transport {
+public:
+    virtual ~Transport() = default;
+
+    // Opens the device at a path such as "\\.\KSVECWDM3"; invalid when there is none.
+    virtual DeviceHandle open(std::string_view path) = 0;
+    // One blocking request. The transport never writes beyond out and reports
+    // at most out.size() bytes.
+    virtual ControlResult control(DeviceHandle handle, std::uint32_t code,
+                                  std::span<const std::uint8_t> in,
+                                  std::span<std::uint8_t> out) = 0;
+    virtual bool close(DeviceHandle handle) = 0;
+
+    // Auto-reset events, initially not signalled; 0 when none can be created.
+    virtual EventHandle createEvent() = 0;
+    virtual bool signalEvent(EventHandle event) = 0;
+    virtual WaitResult waitEvent(EventHandle event, int timeoutMs) = 0;
+    virtual bool closeEvent(EventHandle event) = 0;
+
+    // Resolves a word of the address-mapping record into the area it stands
+    // for, with its size; empty when the word names no area of that device.
+    virtual std::span<std::uint8_t> area(DeviceHandle handle, std::uint32_t word) = 0;
+};
+
+}  // namespace pemblor::driver

@@ -1,0 +1,91 @@
+#include "ui/item_list.hpp"
+
+#include <algorithm>
+
+namespace pemblor::ui {
+
+namespace {
+char fold(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
+}  // namespace
+
+int compareItems(std::string_view a, std::string_view b) {
+    const std::size_t n = std::min(a.size(), b.size());
+    for (std::size_t i = 0; i < n; ++i) {
+        const auto ca = static_cast<unsigned char>(fold(a[i]));
+        const auto cb = static_cast<unsigned char>(fold(b[i]));
+        if (ca != cb) return ca < cb ? -1 : 1;
+    }
+    if (a.size() == b.size()) return 0;
+    return a.size() < b.size() ? -1 : 1;
+}
+
+std::size_t ItemList::append(std::string_view text) {
+    insert(spans_.size(), text);
+    return spans_.size() - 1;
+}
+
+void ItemList::insert(std::size_t i, std::string_view text) {
+    const Span s{pool_.size(), static_cast<std::uint32_t>(text.size())};
+    pool_.insert(pool_.end(), text.begin(), text.end());
+    if (i >= spans_.size()) {
+        spans_.push_back(s);
+    } else {
+        spans_.insert(spans_.begin() + static_cast<std::ptrdiff_t>(i), s);
+    }
+}
+
+std::size_t ItemList::sortedPosition(std::string_view text) const {
+    // After equal items, as a sorted list box adds a duplicate.
+    std::size_t lo = 0, hi = spans_.size();
+    while (lo < hi) {
+        const std::size_t mid = (lo + hi) / 2;
+        if (compareItems(at(mid), text) <= 0) {
+            lo = mid + 1;
+        } else {
+            hi = mid;
+        }
+    }
+    return lo;
+}
+
+void ItemList::remove(std::size_t i) {
+    if (i >= spans_.size()) return;
+    dead_ += spans_[i].length;
+    spans_.erase(spans_.begin() + static_cast<std::ptrdiff_t>(i));
+    compactIfWasteful();
+}
+
+void ItemList::clear() {
+    pool_.clear();
+    pool_.shrink_to_fit();
+    spans_.clear();
+    spans_.shrink_to_fit();
+    dead_ = 0;
+}
+
+int ItemList::find(std::string_view text) const {
+    for (std::size_t i = 0; i < spans_.size(); ++i) {
+        if (at(i) == text) return static_cast<int>(i);
+    }
+    return -1;
+}
+
+std::size_t ItemList::capacityBytes() const {
+    return pool_.capacity() + spans_.capacity() * sizeof(Span);
+}
+
+void ItemList::compactIfWasteful() {
+    if (dead_ < 4096 || dead_ * 2 < pool_.size()) return;
+    std::vector<char> fresh;
+    fresh.reserve(pool_.size() - dead_);
+    for (Span& s : spans_) {
+        const std::uint64_t at = fresh.size();
+        fresh.insert(fresh.end(), pool_.begin() + static_cast<std::ptrdiff_t>(s.offset),
+                     pool_.begin() + static_cast<std::ptrdiff_t>(s.offset + s.length));
+        s.offset = at;
+    }
+    pool_ = std::move(fresh);
+    dead_ = 0;
+}
+
+}  // namespace pemblor::ui
