@@ -31,6 +31,7 @@ enum Style : std::uint32_t {
     kVScroll = 1u << 4,
     kSunken = 1u << 5,
     kNotify = 1u << 6,  // a label that reports clicks
+    kRightAlign = 1u << 7,  // a label whose text stands at its right edge
 };
 
 struct Rect {
@@ -63,6 +64,7 @@ struct DialogTemplate {
     int fontSize = 9;
     Rect rect;            // client size in pixels; the position is free
     bool minimizeBox = false;
+    bool maximizeBox = false;
     std::vector<ControlTemplate> controls;
 };
 
