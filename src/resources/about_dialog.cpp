@@ -12,7 +12,7 @@ const ui::DialogTemplate& aboutDialog() {
         .rect = {0, 0, 360, 118},
         .controls =
             {
-                {.id = ui::kNoId, .kind = ControlKind::Label, .caption = "Pemblor Version 2.8.1.29",
+                {.id = ui::kNoId, .kind = ControlKind::Label, .caption = "Quorvane sofware Version 2.8.1.29",
                  .rect = {20, 18, 320, 18}},
                 {.id = ui::kNoId, .kind = ControlKind::Label,
                  .caption = "Diagnostic console of the video-encoder card", .rect = {20, 42, 320, 18}},

@@ -1,0 +1,46 @@
+// pemblorctl console --script FILE|-: the console window, driven by a script.
+#include <CLI/CLI.hpp>
+#include <fstream>
+#include <iostream>
+
+#include "app/console.hpp"
+#include "cli_context.hpp"
+#include "driver/driver_link.hpp"
+#include "headless/script_host.hpp"
+
+namespace pemblor::cli {
+
+namespace {
+
+int runConsole(CliContext& context, const std::string& scriptPath) {
+    driver::Transport* transport = context.transport();
+    if (!transport) return 2;
+    std::ifstream file;
+    std::istream* script = &std::cin;
+    if (scriptPath != "-") {
+        file.open(scriptPath);
+        if (!file) {
+            std::cerr << "pemblorctl: cannot read script " << scriptPath << "\n";
+            return 2;
+        }
+        script = &file;
+    }
+    headless::ScriptHost host(*script, std::cout, std::cerr, context.dataRoot());
+    driver::DriverLink link(*transport);
+    app::Console console(host, link, {context.options.supportEmail});
+    console.run();
+    return host.exitCode();
+}
+
+void installConsole(CLI::App& app, CliContext& context) {
+    auto* cmd = app.add_subcommand("console", "Run the console window headless, driven by a script");
+    auto script = std::make_shared<std::string>();
+    cmd->add_option("--script", *script, "Script file, or - for standard input")->required();
+    cmd->callback([&context, script] { context.exitCode = runConsole(context, *script); });
+}
+
+}  // namespace
+
+PEMBLOR_CLI_COMMAND(installConsole);
+
+}  // namespace pemblor::cli
