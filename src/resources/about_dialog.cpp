@@ -3,22 +3,35 @@
 
 namespace pemblor::resources {
 
-using ui::ControlKind;
+namespace {
+
+ui::ControlTemplate control(int id, ui::ControlKind kind, std::string caption, ui::Rect rect) {
+    ui::ControlTemplate c;
+    c.id = id;
+    c.kind = kind;
+    c.caption = std::move(caption);
+    c.rect = rect;
+    return c;
+}
+
+ui::DialogTemplate build() {
+    using K = ui::ControlKind;
+    ui::DialogTemplate d;
+    d.id = kAboutDialogId;
+    d.caption = "About Pemblor";
+    d.rect = {0, 0, 360, 118};
+    d.controls = {
+        control(ui::kNoId, K::Label, "Quorvane sofware Version 2.8.1.29", {20, 18, 320, 18}),
+        control(ui::kNoId, K::Label, "Diagnostic console of the video-encoder card", {20, 42, 320, 18}),
+        control(ui::kIdOk, K::DefaultButton, "OK", {140, 78, 80, 28}),
+    };
+    return d;
+}
+
+}  // namespace
 
 const ui::DialogTemplate& aboutDialog() {
-    static const ui::DialogTemplate tmpl{
-        .id = kAboutDialogId,
-        .caption = "About Pemblor",
-        .rect = {0, 0, 360, 118},
-        .controls =
-            {
-                {.id = ui::kNoId, .kind = ControlKind::Label, .caption = "Quorvane sofware Version 2.8.1.29",
-                 .rect = {20, 18, 320, 18}},
-                {.id = ui::kNoId, .kind = ControlKind::Label,
-                 .caption = "Diagnostic console of the video-encoder card", .rect = {20, 42, 320, 18}},
-                {.id = ui::kIdOk, .kind = ControlKind::DefaultButton, .caption = "OK", .rect = {140, 78, 80, 28}},
-            },
-    };
+    static const ui::DialogTemplate tmpl = build();
     return tmpl;
 }
 

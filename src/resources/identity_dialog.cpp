@@ -4,27 +4,43 @@
 
 namespace pemblor::resources {
 
-using ui::ControlKind;
+namespace {
+
+ui::ControlTemplate control(int id, ui::ControlKind kind, std::string caption, ui::Rect rect,
+                            std::uint32_t style = ui::kStyleNone) {
+    ui::ControlTemplate c;
+    c.id = id;
+    c.kind = kind;
+    c.caption = std::move(caption);
+    c.rect = rect;
+    c.style = style;
+    return c;
+}
+
+ui::DialogTemplate build() {
+    using K = ui::ControlKind;
+    ui::DialogTemplate d;
+    d.id = kIdentityDialogId;
+    d.caption = "Identity Validation";
+    d.rect = {0, 0, 440, 222};
+    ui::ControlTemplate warning = control(1063, K::MultiLineEdit, "", {14, 14, 412, 112}, ui::kVScroll);
+    warning.enabled = false;
+    ui::ControlTemplate key = control(1064, K::Edit, "", {84, 138, 342, 26}, ui::kPassword);
+    key.maxLength = 20;
+    d.controls = {
+        warning,
+        control(ui::kNoId, K::Label, "Key:", {14, 142, 60, 18}, ui::kRightAlign),
+        key,
+        control(ui::kIdOk, K::DefaultButton, "Enter", {238, 180, 88, 28}),
+        control(ui::kIdCancel, K::Button, "Cancel", {338, 180, 88, 28}),
+    };
+    return d;
+}
+
+}  // namespace
 
 const ui::DialogTemplate& identityDialog() {
-    static const ui::DialogTemplate tmpl{
-        .id = kIdentityDialogId,
-        .caption = "Identity Validation",
-        .rect = {0, 0, 440, 222},
-        .controls =
-            {
-                {.id = 1063, .kind = ControlKind::MultiLineEdit, .style = ui::kVScroll, .enabled = false,
-                 .rect = {14, 14, 412, 112}},
-                {.id = ui::kNoId, .kind = ControlKind::Label, .caption = "Key:", .style = ui::kRightAlign,
-                 .rect = {14, 142, 60, 18}},
-                {.id = 1064, .kind = ControlKind::Edit, .style = ui::kPassword, .rect = {84, 138, 342, 26},
-                 .maxLength = 20},
-                {.id = ui::kIdOk, .kind = ControlKind::DefaultButton, .caption = "Enter",
-                 .rect = {238, 180, 88, 28}},
-                {.id = ui::kIdCancel, .kind = ControlKind::Button, .caption = "Cancel",
-                 .rect = {338, 180, 88, 28}},
-            },
-    };
+    static const ui::DialogTemplate tmpl = build();
     return tmpl;
 }
 

@@ -4,26 +4,43 @@
 
 namespace pemblor::resources {
 
-using ui::ControlKind;
+namespace {
+
+ui::ControlTemplate control(int id, ui::ControlKind kind, std::string caption, ui::Rect rect,
+                            std::uint32_t style = ui::kStyleNone) {
+    ui::ControlTemplate c;
+    c.id = id;
+    c.kind = kind;
+    c.caption = std::move(caption);
+    c.rect = rect;
+    c.style = style;
+    return c;
+}
+
+ui::DialogTemplate build() {
+    using K = ui::ControlKind;
+    ui::DialogTemplate d;
+    d.id = kPlayerDialogId;
+    d.caption = "Display";
+    d.rect = {0, 0, 640, 530};
+    d.minimizeBox = true;
+    d.maximizeBox = true;
+    d.controls = {
+        control(1037, K::VideoArea, "", {15, 15, 610, 480}, ui::kSunken),
+        control(1039, K::Button, "Start", {15, 500, 65, 26}),
+        control(1040, K::Button, "Stop", {88, 500, 65, 26}),
+        control(1000, K::Button, "Statistic", {161, 500, 90, 26}),
+        control(1005, K::Edit, "", {259, 500, 150, 26}),
+        control(1065, K::CheckBox, "GDI Display", {419, 500, 126, 26}),
+        control(ui::kIdOk, K::Button, "Close", {555, 500, 70, 26}),
+    };
+    return d;
+}
+
+}  // namespace
 
 const ui::DialogTemplate& playerDialog() {
-    static const ui::DialogTemplate tmpl{
-        .id = kPlayerDialogId,
-        .caption = "Display",
-        .rect = {0, 0, 640, 530},
-        .minimizeBox = true,
-        .maximizeBox = true,
-        .controls =
-            {
-                {.id = 1037, .kind = ControlKind::VideoArea, .style = ui::kSunken, .rect = {15, 15, 610, 480}},
-                {.id = 1039, .kind = ControlKind::Button, .caption = "Start", .rect = {15, 500, 65, 26}},
-                {.id = 1040, .kind = ControlKind::Button, .caption = "Stop", .rect = {88, 500, 65, 26}},
-                {.id = 1000, .kind = ControlKind::Button, .caption = "Statistic", .rect = {161, 500, 90, 26}},
-                {.id = 1005, .kind = ControlKind::Edit, .rect = {259, 500, 150, 26}},
-                {.id = 1065, .kind = ControlKind::CheckBox, .caption = "GDI Display", .rect = {419, 500, 126, 26}},
-                {.id = ui::kIdOk, .kind = ControlKind::Button, .caption = "Close", .rect = {555, 500, 70, 26}},
-            },
-    };
+    static const ui::DialogTemplate tmpl = build();
     return tmpl;
 }
 

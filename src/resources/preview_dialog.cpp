@@ -5,31 +5,48 @@
 
 namespace pemblor::resources {
 
-using ui::ControlKind;
+namespace {
+
+ui::ControlTemplate control(int id, ui::ControlKind kind, std::string caption, ui::Rect rect,
+                            std::uint32_t style = ui::kStyleNone) {
+    ui::ControlTemplate c;
+    c.id = id;
+    c.kind = kind;
+    c.caption = std::move(caption);
+    c.rect = rect;
+    c.style = style;
+    return c;
+}
+
+ui::DialogTemplate build() {
+    using K = ui::ControlKind;
+    ui::DialogTemplate d;
+    d.id = kPreviewDialogId;
+    d.caption = "Preiview";
+    d.rect = {0, 0, 916, 734};
+    d.minimizeBox = true;
+    d.maximizeBox = true;
+    d.controls = {
+        control(1005, K::VideoArea, "", {12, 12, 440, 330}, ui::kSunken),
+        control(1023, K::VideoArea, "", {464, 12, 440, 330}, ui::kSunken),
+        control(1013, K::VideoArea, "", {12, 354, 440, 330}, ui::kSunken),
+        control(1014, K::VideoArea, "", {464, 354, 440, 330}, ui::kSunken),
+        control(1000, K::Button, "Start", {12, 698, 65, 26}),
+        control(1002, K::Button, "Stop", {85, 698, 65, 26}),
+        control(1046, K::CheckBox, "GDI Display", {166, 698, 126, 26}),
+        control(1047, K::CheckBox, "Single", {300, 698, 84, 26}),
+        control(1048, K::CheckBox, "NTSC", {392, 698, 70, 26}),
+        control(1058, K::CheckBox, "422 Data", {470, 698, 104, 26}),
+        control(1059, K::CheckBox, "De_interlace", {582, 698, 134, 26}),
+        control(ui::kIdOk, K::Button, "Close", {834, 698, 70, 26}),
+    };
+    return d;
+}
+
+}  // namespace
 
 const ui::DialogTemplate& previewDialog() {
-    static const ui::DialogTemplate tmpl{
-        .id = kPreviewDialogId,
-        .caption = "Preiview",
-        .rect = {0, 0, 916, 734},
-        .minimizeBox = true,
-        .maximizeBox = true,
-        .controls =
-            {
-                {.id = 1005, .kind = ControlKind::VideoArea, .style = ui::kSunken, .rect = {12, 12, 440, 330}},
-                {.id = 1023, .kind = ControlKind::VideoArea, .style = ui::kSunken, .rect = {464, 12, 440, 330}},
-                {.id = 1013, .kind = ControlKind::VideoArea, .style = ui::kSunken, .rect = {12, 354, 440, 330}},
-                {.id = 1014, .kind = ControlKind::VideoArea, .style = ui::kSunken, .rect = {464, 354, 440, 330}},
-                {.id = 1000, .kind = ControlKind::Button, .caption = "Start", .rect = {12, 698, 65, 26}},
-                {.id = 1002, .kind = ControlKind::Button, .caption = "Stop", .rect = {85, 698, 65, 26}},
-                {.id = 1046, .kind = ControlKind::CheckBox, .caption = "GDI Display", .rect = {166, 698, 126, 26}},
-                {.id = 1047, .kind = ControlKind::CheckBox, .caption = "Single", .rect = {300, 698, 84, 26}},
-                {.id = 1048, .kind = ControlKind::CheckBox, .caption = "NTSC", .rect = {392, 698, 70, 26}},
-                {.id = 1058, .kind = ControlKind::CheckBox, .caption = "422 Data", .rect = {470, 698, 104, 26}},
-                {.id = 1059, .kind = ControlKind::CheckBox, .caption = "De_interlace", .rect = {582, 698, 134, 26}},
-                {.id = ui::kIdOk, .kind = ControlKind::Button, .caption = "Close", .rect = {834, 698, 70, 26}},
-            },
-    };
+    static const ui::DialogTemplate tmpl = build();
     return tmpl;
 }
 

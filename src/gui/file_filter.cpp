@@ -1,0 +1,40 @@
+#include "gui/file_filter.hpp"
+
+#include "gui/qt_text.hpp"
+
+namespace pemblor::gui {
+
+namespace {
+
+// "*.cmd;*.txt" -> "*.cmd *.txt"; "*.*" matches names without a dot as well.
+QString qtPatterns(const QString& patterns) {
+    QStringList out;
+    for (const QString& p : patterns.split(QLatin1Char(';'), Qt::SkipEmptyParts)) {
+        const QString t = p.trimmed();
+        if (t.isEmpty()) continue;
+        out << (t == QLatin1String("*.*") ? QStringLiteral("*") : t);
+    }
+    return out.join(QLatin1Char(' '));
+}
+
+}  // namespace
+
+QStringList qtNameFilters(std::string_view filter) {
+    const QStringList parts = toQt(filter).split(QLatin1Char('|'));
+    QStringList filters;
+    for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
+        const QString name = parts[i];
+        const QString patterns = parts[i + 1];
+        if (name.isEmpty() || patterns.trimmed().isEmpty()) break;  // "||" ends the list
+        const QString qt = qtPatterns(patterns);
+        const QString shown = QLatin1Char('(') + patterns + QLatin1Char(')');
+        if (name.endsWith(shown)) {
+            filters << name.left(name.size() - shown.size()) + QLatin1Char('(') + qt + QLatin1Char(')');
+        } else {
+            filters << name + QStringLiteral(" (") + qt + QLatin1Char(')');
+        }
+    }
+    return filters;
+}
+
+}  // namespace pemblor::gui
