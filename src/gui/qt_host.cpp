@@ -36,7 +36,9 @@ std::optional<std::filesystem::path> QtHost::runFileDialog(QFileDialog& box, con
     box.setNameFilters(qtNameFilters(request.filter));
     box.setDefaultSuffix(toQt(request.defaultExtension));
     box.setDirectory(toQt(root_.string()));
-    if (!request.initialName.empty()) box.selectFile(toQt(request.initialName));
+    // An initial name such as "*.cmd" is a pattern, which the filter already applies.
+    const bool pattern = request.initialName.find_first_of("*?") != std::string::npos;
+    if (!request.initialName.empty() && !pattern) box.selectFile(toQt(request.initialName));
     if (box.exec() != QDialog::Accepted) return std::nullopt;
     const QStringList files = box.selectedFiles();
     if (files.isEmpty()) return std::nullopt;
