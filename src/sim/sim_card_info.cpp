@@ -81,15 +81,16 @@ void SimCard::generalInfo(std::span<std::uint8_t> a) const {
 }
 
 // Words 0..3 ("NormalC") and 9..12 ("ErrorC") move with every read-out, each
-// at its own pace, so a console that shows the wrong word is caught.
+// from its own base at its own pace, so a console that shows the wrong word
+// is caught. Word 0 counts every request, word 9 the refused ones too.
 void SimCard::counterInfo(std::span<std::uint8_t> a) {
     ++counterReads_;
     const std::uint32_t n = counterReads_;
-    storeWords(a, {requests_, infoRequests_, memoryRequests_ + 8 * n, n});
-    storeU32(a, 9 * 4, failures_ + n);
-    storeU32(a, 10 * 4, 2 * n);
-    storeU32(a, 11 * 4, 3 * n);
-    storeU32(a, 12 * 4, 4 * n);
+    storeWords(a, {requests_, 0x100 + 5 * n, 0x200 + memoryRequests_ + 8 * n, 0x300 + n});
+    storeU32(a, 9 * 4, failures_ + 7 * n);
+    storeU32(a, 10 * 4, 100 + 2 * n);
+    storeU32(a, 11 * 4, 200 + 3 * n);
+    storeU32(a, 12 * 4, 300 + 4 * n);
 }
 
 void SimCard::dspDeviceInfo(std::span<std::uint8_t> a) const {

@@ -66,8 +66,8 @@ struct RecordedRequest {
 
 struct Answer {
     bool ok = true;
-    std::vector<std::uint8_t> out;        // copied to the output area, cut to its size
-    std::optional<std::uint32_t> bytes;   // reported count; default: the bytes copied
+    std::vector<std::uint8_t> out{};      // copied to the output area, cut to its size
+    std::optional<std::uint32_t> bytes{}; // reported count; default: the bytes copied
 };
 
 class RecordingTransport : public driver::Transport {
