@@ -1,5 +1,6 @@
 // pemblorctl console --script FILE|-: the console window, driven by a script.
 #include <CLI/CLI.hpp>
+#include <csignal>
 #include <fstream>
 #include <iostream>
 
@@ -11,6 +12,21 @@
 namespace pemblor::cli {
 
 namespace {
+
+// Ctrl-C or a termination request ends the script as its end would: the
+// console is cancelled and whatever runs is stopped and its files finished.
+// No SA_RESTART, so a read of the script that waits is interrupted too.
+void onStopSignal(int) { headless::ScriptHost::requestStop(); }
+
+void installStopHandlers() {
+    struct sigaction sa {};
+    sa.sa_handler = onStopSignal;
+    sigemptyset(&sa.sa_mask);
+    sa.sa_flags = 0;
+    sigaction(SIGINT, &sa, nullptr);
+    sigaction(SIGTERM, &sa, nullptr);
+    sigaction(SIGHUP, &sa, nullptr);
+}
 
 int runConsole(CliContext& context, const std::string& scriptPath) {
     driver::Transport* transport = context.transport();
@@ -25,6 +41,7 @@ int runConsole(CliContext& context, const std::string& scriptPath) {
         }
         script = &file;
     }
+    installStopHandlers();
     headless::ScriptHost host(*script, std::cout, std::cerr, context.dataRoot());
     driver::DriverLink link(*transport);
     app::Console console(host, link, {context.options.supportEmail});

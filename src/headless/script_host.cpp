@@ -1,6 +1,7 @@
 #include "headless/script_host.hpp"
 
 #include <algorithm>
+#include <atomic>
 #include <charconv>
 #include <thread>
 
@@ -20,7 +21,14 @@ std::optional<long> parseNumber(const std::string& s) {
 
 bool isLabel(const ui::Control& c) { return c.kind == ui::ControlKind::Label && c.id != ui::kNoId; }
 
+std::atomic<bool> gStop{false};
+static_assert(std::atomic<bool>::is_always_lock_free);
+
 }  // namespace
+
+void ScriptHost::requestStop() { gStop.store(true, std::memory_order_relaxed); }
+
+bool ScriptHost::stopRequested() { return gStop.load(std::memory_order_relaxed); }
 
 ScriptHost::ScriptHost(std::istream& script, std::ostream& out, std::ostream& err, std::filesystem::path root)
     : script_(script), out_(out), err_(err), root_(std::move(root)) {}
@@ -65,7 +73,7 @@ int ScriptHost::runModal(ui::Dialog& dialog) {
 void ScriptHost::drive(ui::Dialog& dialog) {
     std::string line;
     while (!dialog.ended() && !eof_ && !failed_) {
-        if (!std::getline(script_, line)) {
+        if (stopRequested() || !std::getline(script_, line) || stopRequested()) {
             eof_ = true;
             break;
         }
@@ -225,20 +233,30 @@ void ScriptHost::killTimer(ui::Dialog& dialog, int timerId) {
 
 void ScriptHost::wait(std::chrono::milliseconds ms) {
     const auto deadline = Clock::now() + ms;
-    while (!failed_) {
+    while (!failed_ && !stopRequested()) {
         auto next = timers_.end();
         for (auto it = timers_.begin(); it != timers_.end(); ++it) {
             if (next == timers_.end() || it->due < next->due) next = it;
         }
         if (next == timers_.end() || next->due > deadline) break;
-        std::this_thread::sleep_until(next->due);
+        sleepUntil(next->due);
+        if (stopRequested()) return;
         // A late timer fires once, as a coalesced timer message would.
         next->due = std::max(next->due + next->period, Clock::now());
         ui::Dialog* dialog = next->dialog;
         const int id = next->id;
         dialog->timer(id);
     }
-    std::this_thread::sleep_until(deadline);
+    sleepUntil(deadline);
+}
+
+void ScriptHost::sleepUntil(Clock::time_point t) {
+    constexpr auto kSlice = std::chrono::milliseconds(50);
+    while (!stopRequested()) {
+        const auto now = Clock::now();
+        if (now >= t) return;
+        std::this_thread::sleep_for(std::min<Clock::duration>(t - now, kSlice));
+    }
 }
 
 void ScriptHost::sleep(int ms) {

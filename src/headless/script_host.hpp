@@ -32,6 +32,11 @@ public:
     // 0 when the script ran to its end, 2 after a script error.
     int exitCode() const { return failed_ ? 2 : 0; }
 
+    // Asks every running script to stop as if it had ended (open dialogs are
+    // cancelled, so whatever runs is stopped cleanly). Async-signal-safe.
+    static void requestStop();
+    static bool stopRequested();
+
     void messageBox(ui::Dialog* owner, std::string_view text) override;
     std::optional<std::filesystem::path> openFile(const ui::FileRequest& request) override;
     std::optional<std::filesystem::path> saveFile(const ui::FileRequest& request) override;
@@ -57,6 +62,8 @@ private:
     std::optional<int> resolveControl(const Word& w);
     void fail(const std::string& reason);
     void wait(std::chrono::milliseconds ms);
+    // Sleeps until t, waking early when a stop is requested.
+    void sleepUntil(Clock::time_point t);
     void emit(const std::string& event);
     std::optional<std::filesystem::path> nextFileAnswer();
     ui::Dialog& top() { return *stack_.back(); }
