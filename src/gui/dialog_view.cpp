@@ -120,8 +120,15 @@ QWidget* DialogView::createWidget(int index, const ui::Control& c) {
         }
         return l;
     }
-    case K::GroupBox:
-        return new QGroupBox(toQt(c.text), this);
+    case K::GroupBox: {
+        // An etched frame with the title set into its top line.
+        auto* g = new QGroupBox(toQt(c.text), this);
+        g->setStyleSheet(QStringLiteral(
+            "QGroupBox { border: 1px solid palette(mid); border-radius: 3px; margin-top: 8px; }"
+            "QGroupBox::title { subcontrol-origin: margin; subcontrol-position: top left; left: 10px;"
+            " padding: 0 4px; }"));
+        return g;
+    }
     case K::Edit: {
         auto* e = new QLineEdit(this);
         if (c.style & ui::kPassword) e->setEchoMode(QLineEdit::Password);

@@ -10,6 +10,7 @@
 #include <QPushButton>
 #include <QTest>
 
+#include "gui/console_layout.hpp"
 #include "gui/dialog_view.hpp"
 #include "gui/item_list_model.hpp"
 #include "gui/render_surface.hpp"
@@ -189,6 +190,7 @@ private slots:
 
     void consoleStaysTidyWithTheHiddenGroupShown() {
         ui::Dialog d(resources::consoleDialog());
+        applyConsoleLayout(d);
         DialogView v(d);
         v.show();
         QVERIFY(QTest::qWaitForWindowExposed(&v));
@@ -205,6 +207,26 @@ private slots:
         QVERIFY2(clipped.isEmpty(), qPrintable(clipped.join(QStringLiteral(", "))));
         // A window of this client size fits a 1280 x 800 screen with its frame.
         QVERIFY(v.width() <= 1260 && v.height() <= 770);
+    }
+
+    void channelSwitchesStandBesideTheirLines() {
+        using namespace resources::console;
+        ui::Dialog d(resources::consoleDialog());
+        applyConsoleLayout(d);
+        const int lines[4] = {kChan1Line, kChan2Line, kChan3Line, kChan4Line};
+        for (int row = 0; row < 4; ++row) {
+            const ui::Rect line = d.control(lines[row]).rect;
+            const ui::Rect left = d.control(kChannelSwitchFirst + row).rect;
+            const ui::Rect right = d.control(kChannelSwitchFirst + 4 + row).rect;
+            QCOMPARE(left.y + left.height / 2, line.y + line.height / 2);
+            QCOMPARE(right.y, left.y);
+            QVERIFY(line.x + line.width < left.x && left.x + left.width < right.x);
+            if (row > 0) QCOMPARE(left.x, d.control(kChannelSwitchFirst).rect.x);
+        }
+        // The channel line still has room for its widest text.
+        DialogView v(d);
+        const int need = v.fontMetrics().horizontalAdvance(QStringLiteral("CH1:FN:FFFF BR:999kb 25/25/25/25 FF"));
+        QVERIFY(v.widget(kChan1Line)->width() >= need);
     }
 
     void modelChangesReachTheWidgets() {

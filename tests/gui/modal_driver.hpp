@@ -1,6 +1,8 @@
 #pragma once
 // Drives modal windows in tests: waits (inside the nested event loop) until a
-// modal widget of the wanted type is up, then runs a step on it.
+// modal widget of the wanted type is up, then runs a step on it. Should it
+// never come, whatever modal window is up is closed, so that the test fails
+// instead of waiting for ever.
 #include <QApplication>
 #include <QTimer>
 #include <functional>
@@ -8,12 +10,15 @@
 namespace pemblor::gui::testing {
 
 template <class W>
-void whenModal(std::function<void(W*)> step, int triesLeft = 500) {
+void whenModal(std::function<void(W*)> step, int triesLeft = 3000) {
     QTimer::singleShot(10, [step = std::move(step), triesLeft]() mutable {
         if (auto* w = qobject_cast<W*>(QApplication::activeModalWidget()); w && w->isVisible()) {
             step(w);
         } else if (triesLeft > 0) {
             whenModal<W>(std::move(step), triesLeft - 1);
+        } else if (QWidget* stuck = QApplication::activeModalWidget()) {
+            qWarning("whenModal: the expected modal window never came; closing %s", stuck->metaObject()->className());
+            stuck->close();
         }
     });
 }

@@ -161,15 +161,16 @@ private slots:
 
         // An existing file: the dialog asks first; "No" keeps the dialog open, "Yes" takes the file.
         QStringList questions;
+        const QString existing = QString::fromStdString((root / "old.CMD").string());
         auto answer = [&](QMessageBox::StandardButton button) {
-            whenModal<QFileDialog>([&questions, button](QFileDialog* box) {
+            whenModal<QFileDialog>([&questions, button, existing](QFileDialog* box) {
                 whenModal<QMessageBox>([&questions, button, box](QMessageBox* q) {
                     questions << q->text();
                     q->button(button)->click();
                     // Still open after "No": give up.
                     if (button == QMessageBox::No) QTimer::singleShot(0, box, [box] { box->reject(); });
                 });
-                box->selectFile(QStringLiteral("old.CMD"));
+                box->selectFile(existing);
                 static_cast<QDialog*>(box)->accept();
             });
         };

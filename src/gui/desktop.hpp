@@ -1,0 +1,44 @@
+#pragma once
+// The desktop console put together: the simulated cards of the options, the
+// driver link over them, the Qt host and the console window with its About
+// entry. The program's main and the end-to-end test build the same thing.
+#include <memory>
+#include <string>
+
+#include "app/console.hpp"
+#include "driver/driver_link.hpp"
+#include "driver/transport.hpp"
+#include "gui/qt_host.hpp"
+
+namespace pemblor::gui {
+
+struct DesktopOptions {
+    std::string root;           // --root
+    std::string cards = "0,1";  // --cards
+    std::string simConfig;      // --sim-config
+    bool trace = false;         // --trace
+    std::string supportEmail;   // --support-email
+};
+
+class Desktop {
+public:
+    // Null, with the reason in error, when the card settings are bad.
+    static std::unique_ptr<Desktop> create(const DesktopOptions& options, std::string& error);
+    ~Desktop();
+
+    QtHost& host() { return *host_; }
+    app::Console& console() { return *console_; }
+    // Runs the console window until it closes; returns its end result.
+    int run();
+
+private:
+    Desktop() = default;
+
+    std::unique_ptr<driver::Transport> cards_;
+    std::unique_ptr<driver::Transport> traced_;
+    std::unique_ptr<driver::DriverLink> link_;
+    std::unique_ptr<QtHost> host_;
+    std::unique_ptr<app::Console> console_;
+};
+
+}  // namespace pemblor::gui
