@@ -2,6 +2,7 @@
 // program's five dialogs, sorted lists and a long output list.
 #include <QCheckBox>
 #include <QComboBox>
+#include <QFile>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -63,6 +64,14 @@ bool kindMatches(ui::ControlKind kind, QWidget* w) {
     case K::VideoArea: return qobject_cast<RenderSurface*>(w) != nullptr;
     }
     return false;
+}
+
+// The process's resident memory, for the figures the long-list test prints.
+long residentKiB() {
+    QFile f(QStringLiteral("/proc/self/statm"));
+    if (!f.open(QIODevice::ReadOnly)) return 0;
+    const QList<QByteArray> fields = f.readAll().split(' ');
+    return fields.size() > 1 ? fields[1].toLong() * 4 : 0;
 }
 
 // Visible controls of a shown view that overlap one another (group boxes frame others and are left out).
@@ -439,6 +448,7 @@ private slots:
         QVERIFY(QTest::qWaitForWindowExposed(&v));
         auto* list = as<QListView>(v, kOutputList);
         constexpr int kLines = 100000;
+        const long rssBefore = residentKiB();
         QElapsedTimer timer;
         timer.start();
         char line[64];
@@ -449,8 +459,9 @@ private slots:
         QCoreApplication::processEvents();
         list->scrollToBottom();
         QCoreApplication::processEvents();
-        qInfo("appending %d lines and showing the last: %lld ms, list text %zu bytes", kLines,
-              static_cast<long long>(timer.elapsed()), d.control(kOutputList).items.capacityBytes());
+        qInfo("appending %d lines and showing the last: %lld ms; list items hold %zu KiB, process grew %ld KiB",
+              kLines, static_cast<long long>(timer.elapsed()), d.control(kOutputList).items.capacityBytes() / 1024,
+              residentKiB() - rssBefore);
         QCOMPARE(list->model()->rowCount(), kLines);
         // The last line is in view after scrolling to the end.
         QVERIFY(list->viewport()->rect().contains(list->visualRect(list->model()->index(kLines - 1, 0))));
