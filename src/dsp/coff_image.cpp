@@ -63,9 +63,11 @@ ReadResult appendBlock(std::span<const std::uint8_t> file, BlockList& blocks, st
 // 0 ends the list. Each record gives one block of all its data bytes.
 ReadResult walkCopyRecords(std::span<const std::uint8_t> file, std::uint64_t at, BlockList& blocks) {
     for (;;) {
-        if (!inside(file, at, 8)) return ReadResult::kOutsideFile;
+        // The closing record is its count alone.
+        if (!inside(file, at, 4)) return ReadResult::kOutsideFile;
         const std::uint32_t count = loadU32(file, static_cast<std::size_t>(at));
         if (count == 0) return ReadResult::kOk;
+        if (!inside(file, at, 8)) return ReadResult::kOutsideFile;
         const std::uint32_t address = loadU32(file, static_cast<std::size_t>(at) + 4);
         const std::uint64_t length = 4 * std::uint64_t{count};
         if (ReadResult r = appendBlock(file, blocks, address, at + 8, length, BlockKind::kCopyRecord);
