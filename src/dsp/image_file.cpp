@@ -8,7 +8,7 @@
 #include <system_error>
 
 #include "dsp/c_file.hpp"
-#include "dsp/program_texts.hpp"
+#include "resources/string_table.hpp"
 #include "dsp/scrambler.hpp"
 
 namespace pemblor::dsp {
@@ -24,7 +24,7 @@ FilePtr openRegularForReading(const std::filesystem::path& path) {
 }
 
 void showOpenFailed(ui::Host& host, ui::Dialog* owner, const std::filesystem::path& path) {
-    host.messageBox(owner, path.string() + std::string(kTextOpenFileFailed));
+    host.messageBox(owner, path.string() + std::string(resources::loadString(resources::kStrOpenFileFailed)));
 }
 
 enum class CopyResult { kOk, kReadFailed, kWriteFailed };

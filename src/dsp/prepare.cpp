@@ -3,7 +3,7 @@
 #include <cctype>
 #include <string>
 
-#include "dsp/program_texts.hpp"
+#include "resources/string_table.hpp"
 
 namespace pemblor::dsp {
 
@@ -31,30 +31,31 @@ std::optional<std::filesystem::path> convertBeside(ui::Host& host, ui::Dialog* o
 }
 
 std::optional<LoadImage> prepare(ui::Host& host, ui::Dialog* owner, const std::filesystem::path& chosen) {
+    using namespace resources;
     auto show = [&](std::string_view text) { host.messageBox(owner, text); };
     const std::string shown = chosen.string();
 
     if (upperExtension(chosen) == "OUT") {
         if (auto image = convertBeside(host, owner, chosen))
-            show(std::string(kTextImageCreated) + image->string());
+            show(std::string(loadString(kStrImageCreated)) + image->string());
         return std::nullopt;
     }
     const std::optional<std::uint64_t> length = readableFileLength(chosen);
     if (!length) {
-        show(shown + std::string(kTextOpenFileFailed));
+        show(shown + std::string(loadString(kStrOpenFileFailed)));
         return std::nullopt;
     }
     if (*length == 0) {
-        show(shown + std::string(kTextFileTooSmall));
+        show(shown + std::string(loadString(kStrFileTooSmall)));
         return std::nullopt;
     }
     std::optional<LoadImage> image = LoadImage::allocate(*length);
     if (!image) {
-        show(kTextBufferAllocFailed);
+        show(loadString(kStrBufferAllocFailed));
         return std::nullopt;
     }
     if (image->read(chosen) != ReadResult::kOk) {
-        show(kTextParsingFailed);
+        show(loadString(kStrParsingFailed));
         return std::nullopt;
     }
     return image;

@@ -6,7 +6,7 @@
 #include "dsp/c_file.hpp"
 #include "dsp/image_file.hpp"
 #include "dsp/prepare.hpp"
-#include "dsp/program_texts.hpp"
+#include "resources/string_table.hpp"
 #include "dsp/text_host.hpp"
 
 namespace pemblor::dsp {
@@ -21,7 +21,7 @@ bool writeWholeFile(const std::filesystem::path& path, std::span<const std::uint
 }
 
 void reportWriteFailed(std::ostream& err, const std::filesystem::path& path) {
-    err << path.string() << kTextOpenFileFailed << '\n';
+    err << path.string() << resources::loadString(resources::kStrOpenFileFailed) << '\n';
 }
 
 bool dumpBlocks(const BlockList& blocks, const std::filesystem::path& dir, std::ostream& err) {
@@ -72,7 +72,7 @@ int runImageTool(const ImageToolOptions& options, std::ostream& out, std::ostrea
     }
     std::optional<LoadImage> image = LoadImage::allocate(*length);
     if (!image) {
-        err << kTextBufferAllocFailed << '\n';
+        err << resources::loadString(resources::kStrBufferAllocFailed) << '\n';
         return 1;
     }
     const ReadResult result = image->read(options.image);

@@ -18,7 +18,9 @@ TEST(FuzzCorpus, ReadImageKeepsItsPromisesOnEveryFile) {
         ReadResult result{};
         EXPECT_TRUE(readImageKeepsItsPromises(bytes, &result)) << entry.path();
         // The hand-made seeds are sound files of each layout.
-        if (entry.path().filename().string().starts_with("layout")) EXPECT_EQ(result, ReadResult::kOk) << entry.path();
+        if (entry.path().filename().string().starts_with("layout")) {
+            EXPECT_EQ(result, ReadResult::kOk) << entry.path();
+        }
         ++files;
     }
     EXPECT_GE(files, 4);

@@ -129,7 +129,8 @@ TEST(ProgramCommands, ConvertThenImage) {
     const std::string ctl = PEMBLORCTL_PATH;
     const std::string log = (dir / "log.txt").string();
     ASSERT_EQ(std::system((ctl + " convert " + (dir / "prog.out").string() + " > " + log).c_str()), 0);
-    EXPECT_EQ(readFile(log), Bytes(((dir / "prog.IMG").string() + "\n").begin(), ((dir / "prog.IMG").string() + "\n").end()));
+    const std::string printed = (dir / "prog.IMG").string() + "\n";
+    EXPECT_EQ(readFile(log), Bytes(printed.begin(), printed.end()));
     ASSERT_EQ(std::system((ctl + " image " + (dir / "prog.IMG").string() + " --dump " + (dir / "d").string() + " > " + log).c_str()), 0);
     const Bytes listing = readFile(log);
     EXPECT_EQ(lines(std::string(listing.begin(), listing.end())),

@@ -64,7 +64,9 @@ TEST(Scrambler, RoundTripsAtRandomStarts) {
         const std::uint32_t start = rng();
         Bytes b = input;
         scramble(b, start);
-        if (input.size() > 64) EXPECT_NE(b, input);
+        if (input.size() > 64) {
+            EXPECT_NE(b, input);
+        }
         unscramble(b, start);
         ASSERT_EQ(b, input) << "start " << start;
     }
