@@ -8,8 +8,8 @@
 #include <system_error>
 
 #include "dsp/c_file.hpp"
-#include "resources/string_table.hpp"
 #include "dsp/scrambler.hpp"
+#include "resources/string_table.hpp"
 
 namespace pemblor::dsp {
 

@@ -6,8 +6,8 @@
 #include "dsp/c_file.hpp"
 #include "dsp/image_file.hpp"
 #include "dsp/prepare.hpp"
-#include "resources/string_table.hpp"
 #include "dsp/text_host.hpp"
+#include "resources/string_table.hpp"
 
 namespace pemblor::dsp {
 
