@@ -48,14 +48,16 @@ std::uint32_t MappedAreas::freshToken(TokenSource& tokens) const {
 bool MappedAreas::map(std::uint64_t handle, std::span<std::uint8_t, kMappingRecordBytes> record,
                       TokenSource& tokens) {
     if (mappings_.size() >= kMaxMappings) return false;
+    for (std::size_t a = 0; a < kAreaCount; ++a) {
+        if (storage_[a].empty() && !storage_[a].allocate(areaSize(static_cast<AreaKind>(a)))) return false;
+    }
     Mapping mapping{handle, {}, {}};
     for (std::size_t a = 0; a < kAreaCount; ++a) {
-        if (storage_[a].empty()) storage_[a].assign(areaSize(static_cast<AreaKind>(a)), 0);
         mapping.tokens[a] = freshToken(tokens);
         const std::size_t group = kAreaWords[a] - 1;  // first word of the area's group of four
         driver::storeU32(mapping.record, group * 4, kBusAddresses[a]);
         driver::storeU32(mapping.record, kAreaWords[a] * 4, mapping.tokens[a]);
-        driver::storeU32(mapping.record, (group + 2) * 4, static_cast<std::uint32_t>(storage_[a].size()));
+        driver::storeU32(mapping.record, (group + 2) * 4, static_cast<std::uint32_t>(storage_[a].bytes().size()));
         driver::storeU32(mapping.record, (group + 3) * 4, 0);
     }
     std::copy(mapping.record.begin(), mapping.record.end(), record.begin());
@@ -79,7 +81,7 @@ void MappedAreas::dropHandle(std::uint64_t handle) {
 std::span<std::uint8_t> MappedAreas::resolve(std::uint32_t token) {
     for (const Mapping& m : mappings_) {
         for (std::size_t a = 0; a < kAreaCount; ++a)
-            if (m.tokens[a] == token) return storage_[a];
+            if (m.tokens[a] == token) return storage_[a].bytes();
     }
     return {};
 }

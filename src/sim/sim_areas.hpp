@@ -11,6 +11,8 @@
 #include <span>
 #include <vector>
 
+#include "sim/sim_buffer.hpp"
+
 namespace pemblor::sim {
 
 enum class AreaKind : std::size_t { EncodedStream, OriginalVideo, PreviewSlots, FullPreview };
@@ -43,7 +45,7 @@ public:
     static std::size_t areaSize(AreaKind kind);
 
     // A new mapping made through handle; fills the 64-byte record. False when
-    // too many mappings are live.
+    // too many mappings are live or the areas' memory cannot be had.
     bool map(std::uint64_t handle, std::span<std::uint8_t, kMappingRecordBytes> record, TokenSource& tokens);
     // Ends the mapping whose record this is, word for word. False when the
     // record names no live mapping.
@@ -68,7 +70,7 @@ private:
     bool tokenLive(std::uint32_t token) const;
 
     std::vector<Mapping> mappings_;
-    std::array<std::vector<std::uint8_t>, kAreaCount> storage_;
+    std::array<ZeroedBuffer, kAreaCount> storage_;
 };
 
 }  // namespace pemblor::sim

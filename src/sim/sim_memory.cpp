@@ -16,20 +16,20 @@ bool MemoryWindows::inside(std::uint32_t bar, std::uint32_t offset, std::size_t 
 
 bool MemoryWindows::read(std::uint32_t bar, std::uint32_t offset, std::span<std::uint8_t> out) const {
     if (!inside(bar, offset, out.size())) return false;
-    const auto& storage = bars_[bar];
+    const ZeroedBuffer& storage = bars_[bar];
     if (storage.empty())
         std::fill(out.begin(), out.end(), std::uint8_t{0});
     else
-        std::copy_n(storage.begin() + offset, out.size(), out.begin());
+        std::copy_n(storage.bytes().begin() + offset, out.size(), out.begin());
     return true;
 }
 
 bool MemoryWindows::write(std::uint32_t bar, std::uint32_t offset, std::span<const std::uint8_t> data) {
     if (!inside(bar, offset, data.size())) return false;
     if (data.empty()) return true;
-    auto& storage = bars_[bar];
-    if (storage.empty()) storage.assign(size(bar), 0);
-    std::copy(data.begin(), data.end(), storage.begin() + offset);
+    ZeroedBuffer& storage = bars_[bar];
+    if (storage.empty() && !storage.allocate(size(bar))) return false;
+    std::copy(data.begin(), data.end(), storage.bytes().begin() + offset);
     return true;
 }
 

@@ -6,7 +6,8 @@
 #include <cstddef>
 #include <cstdint>
 #include <span>
-#include <vector>
+
+#include "sim/sim_buffer.hpp"
 
 namespace pemblor::sim {
 
@@ -19,14 +20,15 @@ class MemoryWindows {
 public:
     static std::size_t size(std::uint32_t bar);
 
-    // False when bar or the range [offset, offset + size) lies outside a window.
+    // False when bar or the range [offset, offset + size) lies outside a
+    // window, or when a window's memory cannot be had.
     bool read(std::uint32_t bar, std::uint32_t offset, std::span<std::uint8_t> out) const;
     bool write(std::uint32_t bar, std::uint32_t offset, std::span<const std::uint8_t> data);
 
 private:
     static bool inside(std::uint32_t bar, std::uint32_t offset, std::size_t length);
 
-    std::array<std::vector<std::uint8_t>, kBarCount> bars_;
+    std::array<ZeroedBuffer, kBarCount> bars_;
 };
 
 }  // namespace pemblor::sim

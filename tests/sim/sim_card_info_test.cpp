@@ -76,21 +76,5 @@ TEST_F(SimInfo, FixedAnswersReplaceTheCategory) {
     EXPECT_EQ(info(1).result.bytes, 256u);
 }
 
-TEST_F(SimInfo, CommandListNamesTheAnsweredRequests) {
-    start(SimSettings::withCards({0}));
-    const Answer list = info(14);
-    const std::uint32_t count = wordAt(list.out, 0);
-    ASSERT_GT(count, 10u);
-    ASSERT_LT(count, 64u);
-    for (std::uint32_t i = 1; i <= count; ++i) {
-        const std::uint32_t code = wordAt(list.out, i);
-        EXPECT_EQ(code >> 16, 0x22u) << std::hex << code;
-    }
-    std::vector<std::uint32_t> codes;
-    for (std::uint32_t i = 1; i <= count; ++i) codes.push_back(wordAt(list.out, i));
-    for (std::uint32_t code : {driver::kDeviceInfo, driver::kMapAddresses, driver::kReadWords})
-        EXPECT_NE(std::find(codes.begin(), codes.end(), code), codes.end()) << std::hex << code;
-}
-
 }  // namespace
 }  // namespace pemblor::sim::test
