@@ -2,10 +2,10 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <sstream>
 
 #include "coff_writer.hpp"
+#include "support/run_command.hpp"
 #include "temp_dir.hpp"
 
 namespace pemblor::dsp {
@@ -126,17 +126,18 @@ TEST(ProgramCommands, ConvertThenImage) {
     TempDir dir;
     const Bytes plain = CoffWriter(CoffLayout::k93).add({.address = 0x80, .flags = kSectionCode, .data = pattern(9, 0)}).build();
     writeFile(dir / "prog.out", plain);
-    const std::string ctl = PEMBLORCTL_PATH;
-    const std::string log = (dir / "log.txt").string();
-    ASSERT_EQ(std::system((ctl + " convert " + (dir / "prog.out").string() + " > " + log).c_str()), 0);
-    const std::string printed = (dir / "prog.IMG").string() + "\n";
-    EXPECT_EQ(readFile(log), Bytes(printed.begin(), printed.end()));
-    ASSERT_EQ(std::system((ctl + " image " + (dir / "prog.IMG").string() + " --dump " + (dir / "d").string() + " > " + log).c_str()), 0);
-    const Bytes listing = readFile(log);
-    EXPECT_EQ(lines(std::string(listing.begin(), listing.end())),
-              (std::vector<std::string>{"result 0", "   0  00000080  00000009  0000003c  section"}));
+    const std::string ctl = std::string(PEMBLORCTL_PATH) + " ";
+
+    auto r = pemblor::testing::runCommand(ctl + "convert " + (dir / "prog.out").string());
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, (dir / "prog.IMG").string() + "\n");
+    r = pemblor::testing::runCommand(ctl + "image " + (dir / "prog.IMG").string() + " --dump " + (dir / "d").string());
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(lines(r.out), (std::vector<std::string>{"result 0", "   0  00000080  00000009  0000003c  section"}));
     EXPECT_EQ(readFile(dir / "d" / "block-0000.bin"), pattern(9, 0));
-    EXPECT_NE(std::system((ctl + " image " + (dir / "prog.out").string() + " > " + log).c_str()), 0);
+    r = pemblor::testing::runCommand(ctl + "image " + (dir / "gone.IMG").string());
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, "result 90\n");
 }
 #endif
 
