@@ -8,6 +8,7 @@ namespace {
 
 constexpr int kSseBytes = 16;
 constexpr int kAvxBytes = 32;
+constexpr int kAvx512Bytes = 64;
 
 // Sum over the 8 columns of a block of the squared differences of two lines.
 std::uint32_t squaredDifference(const std::uint8_t* a, const std::uint8_t* b) {
@@ -129,18 +130,17 @@ void deinterlaceColumnsScalar(std::uint8_t* plane, int width, int height, int x0
 bool deinterlace(std::span<std::uint8_t> plane, int width, int height, SimdLevel level) {
     if (!deinterlaceGeometryValid(width, height) || !simdLevelAvailable(level)) return false;
     if (plane.size() / static_cast<std::size_t>(width) < static_cast<std::size_t>(height)) return false;
+    // The widest worker takes as many columns as it can, narrower ones the rest.
     std::uint8_t* p = plane.data();
     int x = 0;
-    if (level == SimdLevel::Avx2) {
-        const int end = width - width % kAvxBytes;
-        if (end > 0) detail::deinterlaceColumnsAvx2(p, width, height, 0, end);
+    const auto take = [&](int bytes, auto worker) {
+        const int end = x + (width - x) / bytes * bytes;
+        if (end > x) worker(p, width, height, x, end);
         x = end;
-    }
-    if (level != SimdLevel::Scalar) {
-        const int end = x + (width - x) / kSseBytes * kSseBytes;
-        if (end > x) detail::deinterlaceColumnsSse2(p, width, height, x, end);
-        x = end;
-    }
+    };
+    if (level == SimdLevel::Avx512) take(kAvx512Bytes, detail::deinterlaceColumnsAvx512);
+    if (level >= SimdLevel::Avx2) take(kAvxBytes, detail::deinterlaceColumnsAvx2);
+    if (level >= SimdLevel::Sse2) take(kSseBytes, detail::deinterlaceColumnsSse2);
     if (x < width) detail::deinterlaceColumnsScalar(p, width, height, x, width);
     return true;
 }

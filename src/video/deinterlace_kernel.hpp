@@ -12,6 +12,10 @@
 #include <cstddef>
 #include <cstdint>
 
+// Everything is forced inline so that each worker becomes one loop with its
+// constants in registers.
+#define PEMBLOR_KERNEL_INLINE inline __attribute__((always_inline))
+
 namespace pemblor::video::detail {
 namespace {
 
@@ -26,47 +30,63 @@ struct DeinterlaceKernel {
         V odd;
     };
 
-    static Columns columns(const std::uint8_t* p) {
+    PEMBLOR_KERNEL_INLINE static Columns columns(const std::uint8_t* p) {
         const V v = Ops::load(p);
         return {Ops::evenBytes(v), Ops::oddBytes(v)};
     }
 
     // Element k: sum of (a - b)^2 over bytes 4k to 4k + 3.
-    static V squaredDifference(const Columns& a, const Columns& b) {
+    PEMBLOR_KERNEL_INLINE static V squaredDifference(const Columns& a, const Columns& b) {
         const V de = Ops::sub16(a.even, b.even);
         const V dodd = Ops::sub16(a.odd, b.odd);
         return Ops::add32(Ops::madd16(de, de), Ops::madd16(dodd, dodd));
     }
 
     // Per lane: [x of block 0, x of block 1, y of block 0, y of block 1].
-    static V blockTotals(V x, V y) { return Ops::pairSums(x, y); }
+    PEMBLOR_KERNEL_INLINE static V blockTotals(V x, V y) { return Ops::pairSums(x, y); }
 
     // B < floor(6A / 8) and A > 32, element by element.
-    static V mainVotes(V cross, V same) {
+    PEMBLOR_KERNEL_INLINE static V mainVotes(V cross, V same) {
         const V six = Ops::add32(Ops::template shiftLeft32<1>(cross), Ops::template shiftLeft32<2>(cross));
         const V limit = Ops::template shiftRight32<3>(six);
         return Ops::and_(Ops::gt32(limit, same), Ops::gt32(cross, Ops::set32(32)));
     }
 
-    static V lastVotes(V cross, V same) {
+    PEMBLOR_KERNEL_INLINE static V lastVotes(V cross, V same) {
         return Ops::and_(Ops::gt32(cross, same), Ops::gt32(cross, Ops::set32(4)));
     }
 
     // [block 0, block 1] per lane in elements 0 and 1 -> a byte mask per block.
-    static V byteMask(V perBlock) { return Ops::template shuffle32<kSpreadPair>(perBlock); }
+    PEMBLOR_KERNEL_INLINE static V byteMask(V perBlock) { return Ops::template shuffle32<kSpreadPair>(perBlock); }
 
-    static void mainChunk(std::uint8_t* top, std::ptrdiff_t stride) {
-        Columns l[10];
-        for (int i = 0; i < 10; ++i) l[i] = columns(top + i * stride);
-        V cross[4];
-        V same[4];
-        for (int g = 0; g < 4; ++g) {
-            const int r = 2 * g;
-            cross[g] = Ops::add32(squaredDifference(l[r], l[r + 1]), squaredDifference(l[r + 1], l[r + 2]));
-            same[g] = Ops::add32(squaredDifference(l[r], l[r + 2]), squaredDifference(l[r + 1], l[r + 3]));
-        }
-        const V votes = Ops::or_(mainVotes(blockTotals(cross[0], cross[1]), blockTotals(same[0], same[1])),
-                                 mainVotes(blockTotals(cross[2], cross[3]), blockTotals(same[2], same[3])));
+    // A and B of one group from its four lines.
+    PEMBLOR_KERNEL_INLINE static void group(const Columns& a, const Columns& b, const Columns& c, const Columns& d,
+                                            V& cross, V& same) {
+        cross = Ops::add32(squaredDifference(a, b), squaredDifference(b, c));
+        same = Ops::add32(squaredDifference(a, c), squaredDifference(b, d));
+    }
+
+    // Written out group by group so that only four lines are live at a time
+    // and everything stays in registers.
+    PEMBLOR_KERNEL_INLINE static void mainChunk(std::uint8_t* top, std::ptrdiff_t stride) {
+        const Columns l0 = columns(top);
+        const Columns l1 = columns(top + stride);
+        const Columns l2 = columns(top + 2 * stride);
+        const Columns l3 = columns(top + 3 * stride);
+        V cross0, same0, cross1, same1;
+        group(l0, l1, l2, l3, cross0, same0);
+        const Columns l4 = columns(top + 4 * stride);
+        const Columns l5 = columns(top + 5 * stride);
+        group(l2, l3, l4, l5, cross1, same1);
+        const V votes01 = mainVotes(blockTotals(cross0, cross1), blockTotals(same0, same1));
+        const Columns l6 = columns(top + 6 * stride);
+        const Columns l7 = columns(top + 7 * stride);
+        V cross2, same2, cross3, same3;
+        group(l4, l5, l6, l7, cross2, same2);
+        const Columns l8 = columns(top + 8 * stride);
+        const Columns l9 = columns(top + 9 * stride);
+        group(l6, l7, l8, l9, cross3, same3);
+        const V votes = Ops::or_(votes01, mainVotes(blockTotals(cross2, cross3), blockTotals(same2, same3)));
         const V combed = Ops::or_(votes, Ops::template shuffle32<kSwapPairs>(votes));
         const int which = Ops::mask32(combed);
         if (which == 0) return;
@@ -80,7 +100,7 @@ struct DeinterlaceKernel {
         }
     }
 
-    static void lastChunk(std::uint8_t* top, std::ptrdiff_t stride) {
+    PEMBLOR_KERNEL_INLINE static void lastChunk(std::uint8_t* top, std::ptrdiff_t stride) {
         Columns l[7];
         for (int i = 0; i < 7; ++i) l[i] = columns(top + i * stride);
         // Running totals over the three groups.

@@ -10,12 +10,16 @@ bool simdLevelAvailable(SimdLevel level) {
     case SimdLevel::Avx2:
         // Also false when the OS does not save the AVX registers.
         return __builtin_cpu_supports("avx2");
+    case SimdLevel::Avx512:
+        return __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw");
     }
     return false;
 }
 
 SimdLevel bestSimdLevel() {
-    static const SimdLevel best = simdLevelAvailable(SimdLevel::Avx2) ? SimdLevel::Avx2 : SimdLevel::Sse2;
+    static const SimdLevel best = simdLevelAvailable(SimdLevel::Avx512) ? SimdLevel::Avx512
+                                  : simdLevelAvailable(SimdLevel::Avx2) ? SimdLevel::Avx2
+                                                                        : SimdLevel::Sse2;
     return best;
 }
 
@@ -27,12 +31,14 @@ std::string_view simdLevelName(SimdLevel level) {
         return "sse2";
     case SimdLevel::Avx2:
         return "avx2";
+    case SimdLevel::Avx512:
+        return "avx512";
     }
     return "?";
 }
 
 std::optional<SimdLevel> parseSimdLevel(std::string_view name) {
-    for (SimdLevel level : {SimdLevel::Scalar, SimdLevel::Sse2, SimdLevel::Avx2}) {
+    for (SimdLevel level : kAllSimdLevels) {
         if (name == simdLevelName(level)) return level;
     }
     return std::nullopt;

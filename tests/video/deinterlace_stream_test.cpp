@@ -84,7 +84,7 @@ TEST(DeinterlaceStream, EveryLevelWritesTheSameBytes) {
     const Bytes input = pictures(2, 704, 576, PlaneLayout::Luma);
     std::string reference;
     ASSERT_TRUE(runStream(input, reference, {.level = SimdLevel::Scalar}).ok);
-    for (SimdLevel level : {SimdLevel::Sse2, SimdLevel::Avx2}) {
+    for (SimdLevel level : {SimdLevel::Sse2, SimdLevel::Avx2, SimdLevel::Avx512}) {
         if (!simdLevelAvailable(level)) continue;
         std::string output;
         ASSERT_TRUE(runStream(input, output, {.level = level}).ok);

@@ -21,7 +21,7 @@ constexpr int kW = kFullSizeWidth;
 
 std::vector<SimdLevel> levels() {
     std::vector<SimdLevel> out;
-    for (SimdLevel l : {SimdLevel::Scalar, SimdLevel::Sse2, SimdLevel::Avx2}) {
+    for (SimdLevel l : kAllSimdLevels) {
         if (simdLevelAvailable(l)) out.push_back(l);
     }
     return out;
