@@ -2,8 +2,11 @@
 // software de-interlacer (yadif, mode 0, one thread) on the same plane.
 //
 // In-place work changes its input, so those benchmarks restore the picture
-// before each iteration and time only the call (manual timing); memcpy is timed
-// the same way so that the ratios compare like with like.
+// before each iteration and time only the call (manual timing); every
+// benchmark is timed the same way so that the ratios compare like with like.
+// Each also keeps the median time of its iterations: on a machine shared with
+// other work the mean is pulled up by the odd preempted iteration, the median
+// is not. The summary at the end gives the medians and the ratios.
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
@@ -13,7 +16,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <map>
 #include <random>
+#include <string>
 #include <vector>
 
 extern "C" {
@@ -30,6 +35,38 @@ namespace {
 
 using namespace pemblor::video;
 using Clock = std::chrono::steady_clock;
+
+// Median microseconds per iteration, by benchmark.
+std::map<std::string, double>& medians() {
+    static std::map<std::string, double> m;
+    return m;
+}
+
+// Times one iteration's work and remembers it for the median.
+class IterationTimes {
+public:
+    explicit IterationTimes(benchmark::State& state) : state_(state) {}
+    template <class Work>
+    void time(Work&& work) {
+        const auto start = Clock::now();
+        work();
+        benchmark::ClobberMemory();
+        const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
+        state_.SetIterationTime(seconds);
+        samples_.push_back(seconds * 1e6);
+    }
+    void finish(const std::string& name) {
+        if (samples_.empty()) return;
+        std::nth_element(samples_.begin(), samples_.begin() + samples_.size() / 2, samples_.end());
+        const double median = samples_[samples_.size() / 2];
+        state_.counters["median_us"] = median;
+        medians()[name] = median;
+    }
+
+private:
+    benchmark::State& state_;
+    std::vector<double> samples_;
+};
 
 constexpr int kW = kFullSizeWidth;
 constexpr int kH = kFullSizePalHeight;
@@ -82,50 +119,43 @@ double filteredShare() {
     return static_cast<double>(filtered) / blocks;
 }
 
-template <class Work>
-void timedInPlace(benchmark::State& state, std::vector<std::uint8_t>& work, const std::vector<std::uint8_t>& source,
-                  Work&& run) {
-    for (auto _ : state) {
-        std::memcpy(work.data(), source.data(), source.size());
-        const auto start = Clock::now();
-        run();
-        benchmark::ClobberMemory();
-        state.SetIterationTime(std::chrono::duration<double>(Clock::now() - start).count());
-    }
-    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) * static_cast<std::int64_t>(kPlane));
-}
-
-void deinterlaceAt(benchmark::State& state, SimdLevel level) {
+void deinterlaceAt(benchmark::State& state, SimdLevel level, const std::string& name) {
     if (!simdLevelAvailable(level)) {
         state.SkipWithError("not available on this processor");
         return;
     }
+    const std::vector<std::uint8_t>& source = combedPicture();
     std::vector<std::uint8_t> work(kPlane);
-    timedInPlace(state, work, combedPicture(), [&] { deinterlace(work, kW, kH, level); });
+    IterationTimes times(state);
+    for (auto _ : state) {
+        std::memcpy(work.data(), source.data(), kPlane);
+        times.time([&] { deinterlace(work, kW, kH, level); });
+    }
+    times.finish(name);
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) * static_cast<std::int64_t>(kPlane));
     state.counters["filtered_blocks"] = filteredShare();
 }
 
-void BM_DeinterlaceScalar(benchmark::State& state) { deinterlaceAt(state, SimdLevel::Scalar); }
-void BM_DeinterlaceSse2(benchmark::State& state) { deinterlaceAt(state, SimdLevel::Sse2); }
-void BM_DeinterlaceAvx2(benchmark::State& state) { deinterlaceAt(state, SimdLevel::Avx2); }
-void BM_DeinterlaceAvx512(benchmark::State& state) { deinterlaceAt(state, SimdLevel::Avx512); }
-// What the receive thread runs.
-void BM_DeinterlaceSimd(benchmark::State& state) { deinterlaceAt(state, bestSimdLevel()); }
+void BM_DeinterlaceScalar(benchmark::State& state) { deinterlaceAt(state, SimdLevel::Scalar, "scalar"); }
+void BM_DeinterlaceSse2(benchmark::State& state) { deinterlaceAt(state, SimdLevel::Sse2, "sse2"); }
+void BM_DeinterlaceAvx2(benchmark::State& state) { deinterlaceAt(state, SimdLevel::Avx2, "avx2"); }
+void BM_DeinterlaceAvx512(benchmark::State& state) { deinterlaceAt(state, SimdLevel::Avx512, "avx512"); }
 
-void memcpyTimed(benchmark::State& state, std::size_t bytes) {
+void memcpyTimed(benchmark::State& state, std::size_t bytes, const std::string& name) {
     std::vector<std::uint8_t> from(combedPicture().begin(), combedPicture().begin() + bytes);
     std::vector<std::uint8_t> to(bytes);
+    IterationTimes times(state);
     for (auto _ : state) {
-        const auto start = Clock::now();
-        std::memcpy(to.data(), from.data(), bytes);
-        benchmark::DoNotOptimize(to.data());
-        benchmark::ClobberMemory();
-        state.SetIterationTime(std::chrono::duration<double>(Clock::now() - start).count());
+        times.time([&] {
+            std::memcpy(to.data(), from.data(), bytes);
+            benchmark::DoNotOptimize(to.data());
+        });
     }
+    times.finish(name);
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) * static_cast<std::int64_t>(bytes));
 }
 
-void BM_MemcpyPlane(benchmark::State& state) { memcpyTimed(state, kPlane); }
+void BM_MemcpyPlane(benchmark::State& state) { memcpyTimed(state, kPlane, "memcpy"); }
 
 // buffer -> yadif (mode 0: one frame per frame) -> buffersink, one thread, on the gray plane.
 class Yadif {
@@ -190,15 +220,16 @@ void BM_YadifMode0(benchmark::State& state) {
         state.SkipWithError("yadif graph could not be set up");
         return;
     }
+    IterationTimes times(state);
+    bool ok = true;
     for (auto _ : state) {
-        const auto start = Clock::now();
-        const bool ok = yadif.push() && yadif.pull();
-        state.SetIterationTime(std::chrono::duration<double>(Clock::now() - start).count());
+        times.time([&] { ok = yadif.push() && yadif.pull(); });
         if (!ok) {
             state.SkipWithError("yadif gave no picture");
             break;
         }
     }
+    if (ok) times.finish("yadif");
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) * static_cast<std::int64_t>(kPlane));
 }
 
@@ -208,17 +239,14 @@ constexpr std::size_t kMovedChroma = std::size_t{kH - 1} * (kW / 2);
 void BM_Convert422To420(benchmark::State& state) {
     std::vector<std::uint8_t> picture(planar422Bytes(kW, kH));
     for (std::size_t i = 0; i < picture.size(); ++i) picture[i] = static_cast<std::uint8_t>(i * 7);
-    for (auto _ : state) {
-        // Every run moves the same rows, whatever they hold, so no restore is needed.
-        const auto start = Clock::now();
-        convert422To420(picture, kW, kH);
-        benchmark::ClobberMemory();
-        state.SetIterationTime(std::chrono::duration<double>(Clock::now() - start).count());
-    }
+    IterationTimes times(state);
+    // Every run moves the same rows, whatever they hold, so nothing is restored.
+    for (auto _ : state) times.time([&] { convert422To420(picture, kW, kH); });
+    times.finish("convert");
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) * static_cast<std::int64_t>(kMovedChroma));
 }
 
-void BM_MemcpyMovedChroma(benchmark::State& state) { memcpyTimed(state, kMovedChroma); }
+void BM_MemcpyMovedChroma(benchmark::State& state) { memcpyTimed(state, kMovedChroma, "memcpy chroma"); }
 
 }  // namespace
 
@@ -226,8 +254,48 @@ BENCHMARK(BM_DeinterlaceScalar)->UseManualTime()->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_DeinterlaceSse2)->UseManualTime()->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_DeinterlaceAvx2)->UseManualTime()->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_DeinterlaceAvx512)->UseManualTime()->Unit(benchmark::kMicrosecond);
-BENCHMARK(BM_DeinterlaceSimd)->UseManualTime()->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_MemcpyPlane)->UseManualTime()->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_YadifMode0)->UseManualTime()->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_Convert422To420)->UseManualTime()->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_MemcpyMovedChroma)->UseManualTime()->Unit(benchmark::kMicrosecond);
+
+namespace {
+
+void printSummary() {
+    const auto& m = medians();
+    const auto get = [&](const char* name) { return m.count(name) ? m.at(name) : 0.0; };
+    std::printf("\nMedian time per 704 x 576 picture:\n");
+    const char* rows[][2] = {{"memcpy", "memcpy of the 405,504-byte plane"},
+                             {"scalar", "de-interlace, scalar"},
+                             {"sse2", "de-interlace, SSE2"},
+                             {"avx2", "de-interlace, AVX2"},
+                             {"avx512", "de-interlace, AVX-512"},
+                             {"yadif", "yadif mode 0, one thread"},
+                             {"convert", "4:2:2 to 4:2:0 conversion"},
+                             {"memcpy chroma", "memcpy of the 202,400 chroma bytes it moves"}};
+    for (const auto& row : rows) {
+        if (m.count(row[0])) std::printf("  %-46s %9.2f us\n", row[1], m.at(row[0]));
+    }
+    const std::string simd(simdLevelName(bestSimdLevel()));
+    const double memcpyUs = get("memcpy");
+    const double simdUs = get(simd.c_str());
+    std::printf("Ratios (SIMD = %s, what this machine runs):\n", simd.c_str());
+    if (memcpyUs > 0 && simdUs > 0) std::printf("  SIMD / memcpy       %6.2f  (goal at most 2)\n", simdUs / memcpyUs);
+    if (memcpyUs > 0 && get("avx2") > 0) std::printf("  AVX2 / memcpy       %6.2f\n", get("avx2") / memcpyUs);
+    if (simdUs > 0 && get("yadif") > 0) std::printf("  yadif / SIMD        %6.1f  (goal at least 25)\n", get("yadif") / simdUs);
+    if (simdUs > 0 && get("scalar") > 0) std::printf("  scalar / SIMD       %6.1f\n", get("scalar") / simdUs);
+    if (get("memcpy chroma") > 0 && get("convert") > 0) {
+        std::printf("  conversion / memcpy %6.2f  (goal at most 1.5)\n", get("convert") / get("memcpy chroma"));
+    }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    printSummary();
+    return 0;
+}

@@ -25,7 +25,13 @@ struct Avx512Ops {
     PEMBLOR_KERNEL_INLINE static V evenBytes(V v) { return _mm512_and_si512(v, _mm512_set1_epi16(0x00FF)); }
     PEMBLOR_KERNEL_INLINE static V oddBytes(V v) { return _mm512_srli_epi16(v, 8); }
     PEMBLOR_KERNEL_INLINE static V sub16(V a, V b) { return _mm512_sub_epi16(a, b); }
-    PEMBLOR_KERNEL_INLINE static V madd16(V a, V b) { return _mm512_madd_epi16(a, b); }
+    // Pairs of 16-bit squares summed into 32-bit elements, alone or added to sum.
+    PEMBLOR_KERNEL_INLINE static V squares(V d) { return _mm512_madd_epi16(d, d); }
+#ifdef __AVX512VNNI__
+    PEMBLOR_KERNEL_INLINE static V addSquares(V sum, V d) { return _mm512_dpwssd_epi32(sum, d, d); }
+#else
+    PEMBLOR_KERNEL_INLINE static V addSquares(V sum, V d) { return _mm512_add_epi32(sum, _mm512_madd_epi16(d, d)); }
+#endif
     PEMBLOR_KERNEL_INLINE static V add32(V a, V b) { return _mm512_add_epi32(a, b); }
     template <int N>
     PEMBLOR_KERNEL_INLINE static V shiftLeft32(V v) { return _mm512_slli_epi32(v, N); }
@@ -56,6 +62,10 @@ struct Avx512Ops {
     }
     PEMBLOR_KERNEL_INLINE static V select(V mask, V yes, V no) {
         return _mm512_mask_blend_epi8(_mm512_movepi8_mask(mask), no, yes);
+    }
+    // Writes v where mask is set; the other bytes are not touched.
+    PEMBLOR_KERNEL_INLINE static void storeSelected(std::uint8_t* p, V mask, V v) {
+        _mm512_mask_storeu_epi8(p, _mm512_movepi8_mask(mask), v);
     }
 };
 

@@ -37,9 +37,12 @@ struct DeinterlaceKernel {
 
     // Element k: sum of (a - b)^2 over bytes 4k to 4k + 3.
     PEMBLOR_KERNEL_INLINE static V squaredDifference(const Columns& a, const Columns& b) {
-        const V de = Ops::sub16(a.even, b.even);
-        const V dodd = Ops::sub16(a.odd, b.odd);
-        return Ops::add32(Ops::madd16(de, de), Ops::madd16(dodd, dodd));
+        return Ops::addSquares(Ops::squares(Ops::sub16(a.even, b.even)), Ops::sub16(a.odd, b.odd));
+    }
+
+    // sum + squaredDifference(a, b), as a chain of multiply-adds.
+    PEMBLOR_KERNEL_INLINE static V addSquaredDifference(V sum, const Columns& a, const Columns& b) {
+        return Ops::addSquares(Ops::addSquares(sum, Ops::sub16(a.even, b.even)), Ops::sub16(a.odd, b.odd));
     }
 
     // Per lane: [x of block 0, x of block 1, y of block 0, y of block 1].
@@ -62,8 +65,8 @@ struct DeinterlaceKernel {
     // A and B of one group from its four lines.
     PEMBLOR_KERNEL_INLINE static void group(const Columns& a, const Columns& b, const Columns& c, const Columns& d,
                                             V& cross, V& same) {
-        cross = Ops::add32(squaredDifference(a, b), squaredDifference(b, c));
-        same = Ops::add32(squaredDifference(a, c), squaredDifference(b, d));
+        cross = addSquaredDifference(squaredDifference(a, b), b, c);
+        same = addSquaredDifference(squaredDifference(a, c), b, d);
     }
 
     // Written out group by group so that only four lines are live at a time
@@ -88,15 +91,12 @@ struct DeinterlaceKernel {
         group(l6, l7, l8, l9, cross3, same3);
         const V votes = Ops::or_(votes01, mainVotes(blockTotals(cross2, cross3), blockTotals(same2, same3)));
         const V combed = Ops::or_(votes, Ops::template shuffle32<kSwapPairs>(votes));
-        const int which = Ops::mask32(combed);
-        if (which == 0) return;
-        const bool all = which == Ops::kAllMask32;
+        // No branch on the votes: in noisy pictures they are too random to predict.
         const V mask = byteMask(combed);
         for (int t = 0; t < 4; ++t) {
             const std::uint8_t* above = top + 2 * t * stride;
-            std::uint8_t* odd = top + (2 * t + 1) * stride;
             const V average = Ops::floorAverage(Ops::load(above), Ops::load(above + 2 * stride));
-            Ops::store(odd, all ? average : Ops::select(mask, average, Ops::load(odd)));
+            Ops::storeSelected(top + (2 * t + 1) * stride, mask, average);
         }
     }
 
@@ -105,11 +105,11 @@ struct DeinterlaceKernel {
         for (int i = 0; i < 7; ++i) l[i] = columns(top + i * stride);
         // Running totals over the three groups.
         const V cross1 = squaredDifference(l[0], l[1]);
-        const V cross2 = Ops::add32(cross1, squaredDifference(l[2], l[3]));
-        const V cross3 = Ops::add32(cross2, squaredDifference(l[4], l[5]));
+        const V cross2 = addSquaredDifference(cross1, l[2], l[3]);
+        const V cross3 = addSquaredDifference(cross2, l[4], l[5]);
         const V same1 = squaredDifference(l[0], l[2]);
-        const V same2 = Ops::add32(same1, squaredDifference(l[2], l[4]));
-        const V same3 = Ops::add32(same2, squaredDifference(l[4], l[6]));
+        const V same2 = addSquaredDifference(same1, l[2], l[4]);
+        const V same3 = addSquaredDifference(same2, l[4], l[6]);
         const V v12 = lastVotes(blockTotals(cross1, cross2), blockTotals(same1, same2));
         const V v3 = lastVotes(blockTotals(cross3, cross3), blockTotals(same3, same3));
         const V v21 = Ops::template shuffle32<kSwapPairs>(v12);

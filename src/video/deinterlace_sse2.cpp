@@ -18,7 +18,9 @@ struct Sse2Ops {
     PEMBLOR_KERNEL_INLINE static V evenBytes(V v) { return _mm_and_si128(v, _mm_set1_epi16(0x00FF)); }
     PEMBLOR_KERNEL_INLINE static V oddBytes(V v) { return _mm_srli_epi16(v, 8); }
     PEMBLOR_KERNEL_INLINE static V sub16(V a, V b) { return _mm_sub_epi16(a, b); }
-    PEMBLOR_KERNEL_INLINE static V madd16(V a, V b) { return _mm_madd_epi16(a, b); }
+    // Pairs of 16-bit squares summed into 32-bit elements, alone or added to sum.
+    PEMBLOR_KERNEL_INLINE static V squares(V d) { return _mm_madd_epi16(d, d); }
+    PEMBLOR_KERNEL_INLINE static V addSquares(V sum, V d) { return _mm_add_epi32(sum, _mm_madd_epi16(d, d)); }
     PEMBLOR_KERNEL_INLINE static V add32(V a, V b) { return _mm_add_epi32(a, b); }
     template <int N>
     PEMBLOR_KERNEL_INLINE static V shiftLeft32(V v) { return _mm_slli_epi32(v, N); }
@@ -44,6 +46,8 @@ struct Sse2Ops {
         return _mm_sub_epi8(_mm_avg_epu8(a, b), _mm_and_si128(_mm_xor_si128(a, b), _mm_set1_epi8(1)));
     }
     PEMBLOR_KERNEL_INLINE static V select(V mask, V yes, V no) { return _mm_xor_si128(no, _mm_and_si128(_mm_xor_si128(no, yes), mask)); }
+    // Writes v where mask is set, keeping the bytes elsewhere.
+    PEMBLOR_KERNEL_INLINE static void storeSelected(std::uint8_t* p, V mask, V v) { store(p, select(mask, v, load(p))); }
 };
 
 }  // namespace
