@@ -1,6 +1,8 @@
-// The de-interlacer on AVX-512 (foundation and byte/word instructions). This
-// file is compiled for those and its entry is called only after a run-time
-// check of the processor.
+// The de-interlacer on AVX-512: foundation, byte/word and vector neural network
+// instructions, whose multiply-add with accumulation saves an add per square,
+// and mask registers for the votes and for writing only the chosen blocks.
+// This file is compiled for those and its entry is called only after a
+// run-time check of the processor.
 #include <immintrin.h>
 
 // GCC 12 warns about the deliberately uninitialised temporaries in its own
@@ -14,60 +16,65 @@ namespace pemblor::video::detail {
 
 namespace {
 
-// Comparisons give mask registers here; the kernel wants all-ones elements.
+#define INLINE PEMBLOR_KERNEL_INLINE
+
 struct Avx512Ops {
     using V = __m512i;
+    using Votes = unsigned;   // one bit per 32-bit element
+    using Blocks = __mmask8;  // one bit per 8-byte block
     static constexpr int kBytes = 64;
-    static constexpr int kAllMask32 = 0xFFFF;
 
-    PEMBLOR_KERNEL_INLINE static V load(const std::uint8_t* p) { return _mm512_loadu_si512(p); }
-    PEMBLOR_KERNEL_INLINE static void store(std::uint8_t* p, V v) { _mm512_storeu_si512(p, v); }
-    PEMBLOR_KERNEL_INLINE static V evenBytes(V v) { return _mm512_and_si512(v, _mm512_set1_epi16(0x00FF)); }
-    PEMBLOR_KERNEL_INLINE static V oddBytes(V v) { return _mm512_srli_epi16(v, 8); }
-    PEMBLOR_KERNEL_INLINE static V sub16(V a, V b) { return _mm512_sub_epi16(a, b); }
+    INLINE static V load(const std::uint8_t* p) { return _mm512_loadu_si512(p); }
+    INLINE static void store(std::uint8_t* p, V v) { _mm512_storeu_si512(p, v); }
+    INLINE static V evenBytes(V v) { return _mm512_and_si512(v, _mm512_set1_epi16(0x00FF)); }
+    INLINE static V oddBytes(V v) { return _mm512_srli_epi16(v, 8); }
+    INLINE static V sub16(V a, V b) { return _mm512_sub_epi16(a, b); }
     // Pairs of 16-bit squares summed into 32-bit elements, alone or added to sum.
-    PEMBLOR_KERNEL_INLINE static V squares(V d) { return _mm512_madd_epi16(d, d); }
-#ifdef __AVX512VNNI__
-    PEMBLOR_KERNEL_INLINE static V addSquares(V sum, V d) { return _mm512_dpwssd_epi32(sum, d, d); }
-#else
-    PEMBLOR_KERNEL_INLINE static V addSquares(V sum, V d) { return _mm512_add_epi32(sum, _mm512_madd_epi16(d, d)); }
-#endif
-    PEMBLOR_KERNEL_INLINE static V add32(V a, V b) { return _mm512_add_epi32(a, b); }
+    INLINE static V squares(V d) { return _mm512_madd_epi16(d, d); }
+    INLINE static V addSquares(V sum, V d) { return _mm512_dpwssd_epi32(sum, d, d); }
+    INLINE static V add32(V a, V b) { return _mm512_add_epi32(a, b); }
     template <int N>
-    PEMBLOR_KERNEL_INLINE static V shiftLeft32(V v) { return _mm512_slli_epi32(v, N); }
+    INLINE static V shiftLeft32(V v) { return _mm512_slli_epi32(v, N); }
     template <int N>
-    PEMBLOR_KERNEL_INLINE static V shiftRight32(V v) { return _mm512_srli_epi32(v, N); }
-    PEMBLOR_KERNEL_INLINE static V gt32(V a, V b) {
-        return _mm512_maskz_set1_epi32(_mm512_cmpgt_epi32_mask(a, b), -1);
-    }
-    PEMBLOR_KERNEL_INLINE static V set32(int v) { return _mm512_set1_epi32(v); }
-    PEMBLOR_KERNEL_INLINE static V and_(V a, V b) { return _mm512_and_si512(a, b); }
-    PEMBLOR_KERNEL_INLINE static V or_(V a, V b) { return _mm512_or_si512(a, b); }
-    template <int Imm>
-    PEMBLOR_KERNEL_INLINE static V shuffle32(V v) { return _mm512_shuffle_epi32(v, static_cast<_MM_PERM_ENUM>(Imm)); }
+    INLINE static V shiftRight32(V v) { return _mm512_srli_epi32(v, N); }
+    INLINE static V set32(int v) { return _mm512_set1_epi32(v); }
     // Per 128-bit lane: [x0 + x1, x2 + x3, y0 + y1, y2 + y3]
-    PEMBLOR_KERNEL_INLINE static V pairSums(V x, V y) {
+    INLINE static V pairSums(V x, V y) {
         const __m512 fx = _mm512_castsi512_ps(x);
         const __m512 fy = _mm512_castsi512_ps(y);
         const V lo = _mm512_castps_si512(_mm512_shuffle_ps(fx, fy, _MM_SHUFFLE(2, 0, 2, 0)));
         const V hi = _mm512_castps_si512(_mm512_shuffle_ps(fx, fy, _MM_SHUFFLE(3, 1, 3, 1)));
         return _mm512_add_epi32(lo, hi);
     }
-    PEMBLOR_KERNEL_INLINE static int mask32(V v) { return _mm512_cmplt_epi32_mask(v, _mm512_setzero_si512()); }
-    PEMBLOR_KERNEL_INLINE static V roundUpAverage(V a, V b) { return _mm512_avg_epu8(a, b); }
-    PEMBLOR_KERNEL_INLINE static V floorAverage(V a, V b) {
+    INLINE static V roundUpAverage(V a, V b) { return _mm512_avg_epu8(a, b); }
+    INLINE static V floorAverage(V a, V b) {
         // (a ^ b) & 1 in one ternary-logic instruction.
         const V odd = _mm512_ternarylogic_epi32(a, b, _mm512_set1_epi8(1), 0x28);
         return _mm512_sub_epi8(_mm512_avg_epu8(a, b), odd);
     }
-    PEMBLOR_KERNEL_INLINE static V select(V mask, V yes, V no) {
-        return _mm512_mask_blend_epi8(_mm512_movepi8_mask(mask), no, yes);
+
+    INLINE static Votes greater(V a, V b) { return _mm512_cmpgt_epi32_mask(a, b); }
+    INLINE static Votes both(Votes a, Votes b) { return a & b; }
+    INLINE static Votes either(Votes a, Votes b) { return a | b; }
+    // Lane l holds blocks 2l and 2l + 1 in its bits 0 and 1; the other bits are clear.
+    INLINE static Blocks blocksOfLanes(unsigned lanes) {
+        return static_cast<Blocks>((lanes & 0x3u) | ((lanes >> 2) & 0xCu) | ((lanes >> 4) & 0x30u) |
+                                   ((lanes >> 6) & 0xC0u));
     }
-    // Writes v where mask is set; the other bytes are not touched.
-    PEMBLOR_KERNEL_INLINE static void storeSelected(std::uint8_t* p, V mask, V v) {
-        _mm512_mask_storeu_epi8(p, _mm512_movepi8_mask(mask), v);
+    // Per lane bits 0, 1: x of blocks 0, 1; bits 2, 3: y of the same blocks.
+    INLINE static Blocks blocksWithEither(Votes v) { return blocksOfLanes((v | (v >> 2)) & 0x3333u); }
+    INLINE static Blocks blocksWithTwoOfThree(Votes v12, Votes v3) {
+        const unsigned first = v12 & 0x3333u;
+        const unsigned second = (v12 >> 2) & 0x3333u;
+        const unsigned third = v3 & 0x3333u;
+        return blocksOfLanes((first & second) | ((first | second) & third));
     }
+    INLINE static V choose(Blocks blocks, V yes, V no) { return _mm512_mask_blend_epi64(blocks, no, yes); }
+    // Writes v into the chosen blocks; the other bytes are not touched.
+    INLINE static void storeBlocks(std::uint8_t* p, Blocks blocks, V v) { _mm512_mask_storeu_epi64(p, blocks, v); }
 };
+
+#undef INLINE
 
 }  // namespace
 

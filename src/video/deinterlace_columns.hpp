@@ -12,7 +12,7 @@ void deinterlaceColumnsScalar(std::uint8_t* plane, int width, int height, int x0
 void deinterlaceColumnsSse2(std::uint8_t* plane, int width, int height, int x0, int x1);
 // x1 - x0 a multiple of 32; only on processors with AVX2.
 void deinterlaceColumnsAvx2(std::uint8_t* plane, int width, int height, int x0, int x1);
-// x1 - x0 a multiple of 64; only on processors with AVX-512 F and BW.
+// x1 - x0 a multiple of 64; only on processors with AVX-512 F, BW and VNNI.
 void deinterlaceColumnsAvx512(std::uint8_t* plane, int width, int height, int x0, int x1);
 
 }  // namespace pemblor::video::detail

@@ -11,7 +11,8 @@ bool simdLevelAvailable(SimdLevel level) {
         // Also false when the OS does not save the AVX registers.
         return __builtin_cpu_supports("avx2");
     case SimdLevel::Avx512:
-        return __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw");
+        return __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&
+               __builtin_cpu_supports("avx512vnni");
     }
     return false;
 }

@@ -1,7 +1,7 @@
 #pragma once
 // Which vector instruction set a hot loop runs on. SSE2 is the x86-64 baseline;
-// AVX2 and AVX-512 (foundation and byte/word instructions) are used only when
-// the processor and the operating system support them.
+// AVX2 and AVX-512 (foundation, byte/word and VNNI instructions) are used only
+// when the processor and the operating system support them.
 #include <optional>
 #include <string_view>
 
