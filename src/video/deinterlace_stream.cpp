@@ -1,7 +1,9 @@
 #include "video/deinterlace_stream.hpp"
 
+#include <fstream>
 #include <istream>
 #include <ostream>
+#include <system_error>
 #include <span>
 #include <vector>
 
@@ -81,6 +83,35 @@ DeinterlaceStreamResult deinterlaceStream(std::istream& in, std::ostream& out, c
         return result;
     }
     result.ok = true;
+    return result;
+}
+
+DeinterlaceStreamResult deinterlaceFile(const std::filesystem::path& in, const std::filesystem::path& out,
+                                        const DeinterlaceStreamOptions& options) {
+    DeinterlaceStreamResult result;
+    result.error = checkDeinterlaceStreamOptions(options);
+    if (!result.error.empty()) return result;
+    std::ifstream input(in, std::ios::binary);
+    if (!input) {
+        result.error = "cannot open " + in.string();
+        return result;
+    }
+    std::error_code ec;
+    if (std::filesystem::equivalent(in, out, ec)) {
+        result.error = "input and output are the same file";
+        return result;
+    }
+    std::ofstream output(out, std::ios::binary | std::ios::trunc);
+    if (!output) {
+        result.error = "cannot create " + out.string();
+        return result;
+    }
+    result = deinterlaceStream(input, output, options);
+    output.close();
+    if (result.ok && !output) {
+        result.ok = false;
+        result.error = "cannot finish writing " + out.string();
+    }
     return result;
 }
 

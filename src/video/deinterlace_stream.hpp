@@ -2,11 +2,13 @@
 // Offline de-interlacing of raw captures: pictures back to back, either luma
 // planes alone or whole planar 4:2:2 pictures.
 #include <cstdint>
+#include <filesystem>
 #include <iosfwd>
 #include <optional>
 #include <string>
 #include <string_view>
 
+#include "video/deinterlace.hpp"
 #include "video/simd_level.hpp"
 
 namespace pemblor::video {
@@ -24,8 +26,8 @@ std::string_view planeLayoutName(PlaneLayout layout);
 inline constexpr int kMaxStreamPictureSide = 4096;
 
 struct DeinterlaceStreamOptions {
-    int width = 704;
-    int height = 576;
+    int width = kFullSizeWidth;
+    int height = kFullSizePalHeight;
     PlaneLayout layout = PlaneLayout::Luma;
     bool to420 = false;  // 4:2:2 pictures only: write them converted to 4:2:0
     std::optional<SimdLevel> level = std::nullopt;  // none: the fastest this machine runs
@@ -45,5 +47,10 @@ std::string checkDeinterlaceStreamOptions(const DeinterlaceStreamOptions& option
 // out. Input that ends inside a picture is an error; the pictures before it
 // have been written. One picture buffer for the whole run.
 DeinterlaceStreamResult deinterlaceStream(std::istream& in, std::ostream& out, const DeinterlaceStreamOptions& options);
+
+// The same from file in to file out. The options are checked, and in is
+// opened, before out is created or emptied; in and out must be different files.
+DeinterlaceStreamResult deinterlaceFile(const std::filesystem::path& in, const std::filesystem::path& out,
+                                        const DeinterlaceStreamOptions& options);
 
 }  // namespace pemblor::video

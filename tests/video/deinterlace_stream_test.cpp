@@ -1,5 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -130,6 +135,62 @@ TEST(DeinterlaceStream, RefusesUnusableOptionsBeforeReading) {
     EXPECT_EQ(parsePlaneLayout("422"), PlaneLayout::Planar422);
     EXPECT_EQ(parsePlaneLayout("luma"), PlaneLayout::Luma);
     EXPECT_FALSE(parsePlaneLayout("420"));
+}
+
+}  // namespace
+}  // namespace pemblor::video
+
+namespace pemblor::video {
+namespace {
+
+namespace fs = std::filesystem;
+
+class DeinterlaceFile : public ::testing::Test {
+protected:
+    void SetUp() override {
+        dir_ = fs::temp_directory_path() / ("pemblor_deinterlace_" + std::to_string(::getpid()));
+        fs::create_directories(dir_);
+    }
+    void TearDown() override { fs::remove_all(dir_); }
+    fs::path write(const std::string& name, const Bytes& bytes) {
+        const fs::path p = dir_ / name;
+        std::ofstream(p, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+        return p;
+    }
+    static std::string read(const fs::path& p) {
+        std::ifstream f(p, std::ios::binary);
+        return {std::istreambuf_iterator<char>(f), {}};
+    }
+    fs::path dir_;
+};
+
+TEST_F(DeinterlaceFile, WritesWhatTheStreamGives) {
+    const Bytes input = pictures(2, 704, 480, PlaneLayout::Planar422);
+    const fs::path in = write("in.yuv", input);
+    const DeinterlaceStreamOptions o{.height = 480, .layout = PlaneLayout::Planar422, .to420 = true};
+    const auto r = deinterlaceFile(in, dir_ / "out.yuv", o);
+    ASSERT_TRUE(r.ok) << r.error;
+    std::string want;
+    ASSERT_TRUE(runStream(input, want, o).ok);
+    EXPECT_EQ(read(dir_ / "out.yuv"), want);
+}
+
+TEST_F(DeinterlaceFile, NeverTruncatesTheInputOrAnOutputItCannotFill) {
+    const Bytes input = pictures(1, 704, 576, PlaneLayout::Luma);
+    const fs::path in = write("in.yuv", input);
+    const auto same = deinterlaceFile(in, dir_ / "." / "in.yuv", {});
+    EXPECT_FALSE(same.ok);
+    EXPECT_EQ(same.error, "input and output are the same file");
+    EXPECT_EQ(read(in), text(input));
+
+    const fs::path kept = write("kept.yuv", {1, 2, 3});
+    EXPECT_FALSE(deinterlaceFile(in, kept, {.height = 481}).ok);
+    EXPECT_FALSE(deinterlaceFile(dir_ / "missing.yuv", kept, {}).ok);
+    EXPECT_EQ(read(kept), text({1, 2, 3}));
+
+    const auto noDir = deinterlaceFile(in, dir_ / "no" / "such" / "dir.yuv", {});
+    EXPECT_FALSE(noDir.ok);
+    EXPECT_NE(noDir.error.find("cannot create"), std::string::npos);
 }
 
 }  // namespace
