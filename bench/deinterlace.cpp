@@ -82,8 +82,10 @@ const std::vector<std::uint8_t>& combedPicture() {
         struct Box {
             int x, y, w, h, vx, level;
         };
-        const Box boxes[] = {{40, 60, 180, 140, 9, 230}, {300, 200, 220, 160, -7, 20},
-                             {520, 40, 120, 400, 5, 180}, {100, 380, 300, 120, 12, 60}};
+        const Box boxes[] = {{40, 60, 180, 140, 9, 230},
+                             {300, 200, 220, 160, -7, 20},
+                             {520, 40, 120, 400, 5, 180},
+                             {100, 380, 300, 120, 12, 60}};
         for (int y = 0; y < kH; ++y) {
             const int field = y & 1;
             for (int x = 0; x < kW; ++x) {
@@ -136,10 +138,18 @@ void deinterlaceAt(benchmark::State& state, SimdLevel level, const std::string& 
     state.counters["filtered_blocks"] = filteredShare();
 }
 
-void BM_DeinterlaceScalar(benchmark::State& state) { deinterlaceAt(state, SimdLevel::Scalar, "scalar"); }
-void BM_DeinterlaceSse2(benchmark::State& state) { deinterlaceAt(state, SimdLevel::Sse2, "sse2"); }
-void BM_DeinterlaceAvx2(benchmark::State& state) { deinterlaceAt(state, SimdLevel::Avx2, "avx2"); }
-void BM_DeinterlaceAvx512(benchmark::State& state) { deinterlaceAt(state, SimdLevel::Avx512, "avx512"); }
+void BM_DeinterlaceScalar(benchmark::State& state) {
+    deinterlaceAt(state, SimdLevel::Scalar, "scalar");
+}
+void BM_DeinterlaceSse2(benchmark::State& state) {
+    deinterlaceAt(state, SimdLevel::Sse2, "sse2");
+}
+void BM_DeinterlaceAvx2(benchmark::State& state) {
+    deinterlaceAt(state, SimdLevel::Avx2, "avx2");
+}
+void BM_DeinterlaceAvx512(benchmark::State& state) {
+    deinterlaceAt(state, SimdLevel::Avx512, "avx512");
+}
 
 void memcpyTimed(benchmark::State& state, std::size_t bytes, const std::string& name) {
     std::vector<std::uint8_t> from(combedPicture().begin(), combedPicture().begin() + bytes);
@@ -155,7 +165,9 @@ void memcpyTimed(benchmark::State& state, std::size_t bytes, const std::string& 
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) * static_cast<std::int64_t>(bytes));
 }
 
-void BM_MemcpyPlane(benchmark::State& state) { memcpyTimed(state, kPlane, "memcpy"); }
+void BM_MemcpyPlane(benchmark::State& state) {
+    memcpyTimed(state, kPlane, "memcpy");
+}
 
 // buffer -> yadif (mode 0: one frame per frame) -> buffersink, one thread, on the gray plane.
 class Yadif {
@@ -166,13 +178,14 @@ public:
         char args[160];
         std::snprintf(args, sizeof args, "video_size=%dx%d:pix_fmt=gray:time_base=1/25:pixel_aspect=1/1", kW, kH);
         AVFilterContext* yadif = nullptr;
-        ok_ = avfilter_graph_create_filter(&source_, avfilter_get_by_name("buffer"), "in", args, nullptr, graph_) >= 0 &&
-              avfilter_graph_create_filter(&yadif, avfilter_get_by_name("yadif"), "yadif", "mode=0", nullptr, graph_) >=
-                  0 &&
-              avfilter_graph_create_filter(&sink_, avfilter_get_by_name("buffersink"), "out", nullptr, nullptr, graph_) >=
-                  0 &&
-              avfilter_link(source_, 0, yadif, 0) >= 0 && avfilter_link(yadif, 0, sink_, 0) >= 0 &&
-              avfilter_graph_config(graph_, nullptr) >= 0 && graph_->nb_filters == 3;  // no format converter
+        ok_ =
+            avfilter_graph_create_filter(&source_, avfilter_get_by_name("buffer"), "in", args, nullptr, graph_) >= 0 &&
+            avfilter_graph_create_filter(&yadif, avfilter_get_by_name("yadif"), "yadif", "mode=0", nullptr, graph_) >=
+                0 &&
+            avfilter_graph_create_filter(&sink_, avfilter_get_by_name("buffersink"), "out", nullptr, nullptr, graph_) >=
+                0 &&
+            avfilter_link(source_, 0, yadif, 0) >= 0 && avfilter_link(yadif, 0, sink_, 0) >= 0 &&
+            avfilter_graph_config(graph_, nullptr) >= 0 && graph_->nb_filters == 3;  // no format converter
         frame_ = av_frame_alloc();
         out_ = av_frame_alloc();
         frame_->format = AV_PIX_FMT_GRAY8;
@@ -180,7 +193,8 @@ public:
         frame_->height = kH;
         ok_ = ok_ && av_frame_get_buffer(frame_, 0) >= 0;
         if (!ok_) return;
-        for (int y = 0; y < kH; ++y) std::memcpy(frame_->data[0] + y * frame_->linesize[0], &combedPicture()[y * kW], kW);
+        for (int y = 0; y < kH; ++y)
+            std::memcpy(frame_->data[0] + y * frame_->linesize[0], &combedPicture()[y * kW], kW);
         // yadif answers from the second frame on (it needs the one after).
         for (int i = 0; i < 2 && ok_; ++i) ok_ = push() && (pull() || i == 0);
     }
@@ -246,7 +260,9 @@ void BM_Convert422To420(benchmark::State& state) {
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) * static_cast<std::int64_t>(kMovedChroma));
 }
 
-void BM_MemcpyMovedChroma(benchmark::State& state) { memcpyTimed(state, kMovedChroma, "memcpy chroma"); }
+void BM_MemcpyMovedChroma(benchmark::State& state) {
+    memcpyTimed(state, kMovedChroma, "memcpy chroma");
+}
 
 }  // namespace
 
@@ -282,7 +298,8 @@ void printSummary() {
     std::printf("Ratios (SIMD = %s, what this machine runs):\n", simd.c_str());
     if (memcpyUs > 0 && simdUs > 0) std::printf("  SIMD / memcpy       %6.2f  (goal at most 2)\n", simdUs / memcpyUs);
     if (memcpyUs > 0 && get("avx2") > 0) std::printf("  AVX2 / memcpy       %6.2f\n", get("avx2") / memcpyUs);
-    if (simdUs > 0 && get("yadif") > 0) std::printf("  yadif / SIMD        %6.1f  (goal at least 25)\n", get("yadif") / simdUs);
+    if (simdUs > 0 && get("yadif") > 0)
+        std::printf("  yadif / SIMD        %6.1f  (goal at least 25)\n", get("yadif") / simdUs);
     if (simdUs > 0 && get("scalar") > 0) std::printf("  scalar / SIMD       %6.1f\n", get("scalar") / simdUs);
     if (get("memcpy chroma") > 0 && get("convert") > 0) {
         std::printf("  conversion / memcpy %6.2f  (goal at most 1.5)\n", get("convert") / get("memcpy chroma"));

@@ -25,15 +25,21 @@ struct Avx2Ops : VectorVotes<Avx2Ops> {
     INLINE static V addSquares(V sum, V d) { return _mm256_add_epi32(sum, _mm256_madd_epi16(d, d)); }
     INLINE static V add32(V a, V b) { return _mm256_add_epi32(a, b); }
     template <int N>
-    INLINE static V shiftLeft32(V v) { return _mm256_slli_epi32(v, N); }
+    INLINE static V shiftLeft32(V v) {
+        return _mm256_slli_epi32(v, N);
+    }
     template <int N>
-    INLINE static V shiftRight32(V v) { return _mm256_srli_epi32(v, N); }
+    INLINE static V shiftRight32(V v) {
+        return _mm256_srli_epi32(v, N);
+    }
     INLINE static V gt32(V a, V b) { return _mm256_cmpgt_epi32(a, b); }
     INLINE static V set32(int v) { return _mm256_set1_epi32(v); }
     INLINE static V and_(V a, V b) { return _mm256_and_si256(a, b); }
     INLINE static V or_(V a, V b) { return _mm256_or_si256(a, b); }
     template <int Imm>
-    INLINE static V shuffle32(V v) { return _mm256_shuffle_epi32(v, Imm); }
+    INLINE static V shuffle32(V v) {
+        return _mm256_shuffle_epi32(v, Imm);
+    }
     // Per 128-bit lane: [x0 + x1, x2 + x3, y0 + y1, y2 + y3]
     INLINE static V pairSums(V x, V y) {
         const __m256 fx = _mm256_castsi256_ps(x);

@@ -34,9 +34,13 @@ struct Avx512Ops {
     INLINE static V addSquares(V sum, V d) { return _mm512_dpwssd_epi32(sum, d, d); }
     INLINE static V add32(V a, V b) { return _mm512_add_epi32(a, b); }
     template <int N>
-    INLINE static V shiftLeft32(V v) { return _mm512_slli_epi32(v, N); }
+    INLINE static V shiftLeft32(V v) {
+        return _mm512_slli_epi32(v, N);
+    }
     template <int N>
-    INLINE static V shiftRight32(V v) { return _mm512_srli_epi32(v, N); }
+    INLINE static V shiftRight32(V v) {
+        return _mm512_srli_epi32(v, N);
+    }
     INLINE static V set32(int v) { return _mm512_set1_epi32(v); }
     // Per 128-bit lane: [x0 + x1, x2 + x3, y0 + y1, y2 + y3]
     INLINE static V pairSums(V x, V y) {

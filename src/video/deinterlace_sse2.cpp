@@ -24,15 +24,21 @@ struct Sse2Ops : VectorVotes<Sse2Ops> {
     INLINE static V addSquares(V sum, V d) { return _mm_add_epi32(sum, _mm_madd_epi16(d, d)); }
     INLINE static V add32(V a, V b) { return _mm_add_epi32(a, b); }
     template <int N>
-    INLINE static V shiftLeft32(V v) { return _mm_slli_epi32(v, N); }
+    INLINE static V shiftLeft32(V v) {
+        return _mm_slli_epi32(v, N);
+    }
     template <int N>
-    INLINE static V shiftRight32(V v) { return _mm_srli_epi32(v, N); }
+    INLINE static V shiftRight32(V v) {
+        return _mm_srli_epi32(v, N);
+    }
     INLINE static V gt32(V a, V b) { return _mm_cmpgt_epi32(a, b); }
     INLINE static V set32(int v) { return _mm_set1_epi32(v); }
     INLINE static V and_(V a, V b) { return _mm_and_si128(a, b); }
     INLINE static V or_(V a, V b) { return _mm_or_si128(a, b); }
     template <int Imm>
-    INLINE static V shuffle32(V v) { return _mm_shuffle_epi32(v, Imm); }
+    INLINE static V shuffle32(V v) {
+        return _mm_shuffle_epi32(v, Imm);
+    }
     // [x0 + x1, x2 + x3, y0 + y1, y2 + y3]
     INLINE static V pairSums(V x, V y) {
         const __m128 fx = _mm_castsi128_ps(x);

@@ -3,8 +3,8 @@
 #include <fstream>
 #include <istream>
 #include <ostream>
-#include <system_error>
 #include <span>
+#include <system_error>
 #include <vector>
 
 #include "video/chroma_422_to_420.hpp"
@@ -18,7 +18,9 @@ std::optional<PlaneLayout> parsePlaneLayout(std::string_view name) {
     return std::nullopt;
 }
 
-std::string_view planeLayoutName(PlaneLayout layout) { return layout == PlaneLayout::Luma ? "luma" : "422"; }
+std::string_view planeLayoutName(PlaneLayout layout) {
+    return layout == PlaneLayout::Luma ? "luma" : "422";
+}
 
 std::string checkDeinterlaceStreamOptions(const DeinterlaceStreamOptions& options) {
     if (options.width < kDeinterlaceBlock || options.width % kDeinterlaceBlock != 0 ||
@@ -46,7 +48,8 @@ std::size_t readFully(std::istream& in, std::span<std::uint8_t> bytes) {
 
 }  // namespace
 
-DeinterlaceStreamResult deinterlaceStream(std::istream& in, std::ostream& out, const DeinterlaceStreamOptions& options) {
+DeinterlaceStreamResult deinterlaceStream(std::istream& in, std::ostream& out,
+                                          const DeinterlaceStreamOptions& options) {
     DeinterlaceStreamResult result;
     result.error = checkDeinterlaceStreamOptions(options);
     if (!result.error.empty()) return result;

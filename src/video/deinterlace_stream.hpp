@@ -29,7 +29,7 @@ struct DeinterlaceStreamOptions {
     int width = kFullSizeWidth;
     int height = kFullSizePalHeight;
     PlaneLayout layout = PlaneLayout::Luma;
-    bool to420 = false;  // 4:2:2 pictures only: write them converted to 4:2:0
+    bool to420 = false;                             // 4:2:2 pictures only: write them converted to 4:2:0
     std::optional<SimdLevel> level = std::nullopt;  // none: the fastest this machine runs
 };
 

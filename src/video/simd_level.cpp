@@ -4,15 +4,15 @@ namespace pemblor::video {
 
 bool simdLevelAvailable(SimdLevel level) {
     switch (level) {
-    case SimdLevel::Scalar:
-    case SimdLevel::Sse2:
-        return true;
-    case SimdLevel::Avx2:
-        // Also false when the OS does not save the AVX registers.
-        return __builtin_cpu_supports("avx2");
-    case SimdLevel::Avx512:
-        return __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&
-               __builtin_cpu_supports("avx512vnni");
+        case SimdLevel::Scalar:
+        case SimdLevel::Sse2:
+            return true;
+        case SimdLevel::Avx2:
+            // Also false when the OS does not save the AVX registers.
+            return __builtin_cpu_supports("avx2");
+        case SimdLevel::Avx512:
+            return __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&
+                   __builtin_cpu_supports("avx512vnni");
     }
     return false;
 }
@@ -26,14 +26,14 @@ SimdLevel bestSimdLevel() {
 
 std::string_view simdLevelName(SimdLevel level) {
     switch (level) {
-    case SimdLevel::Scalar:
-        return "scalar";
-    case SimdLevel::Sse2:
-        return "sse2";
-    case SimdLevel::Avx2:
-        return "avx2";
-    case SimdLevel::Avx512:
-        return "avx512";
+        case SimdLevel::Scalar:
+            return "scalar";
+        case SimdLevel::Sse2:
+            return "sse2";
+        case SimdLevel::Avx2:
+            return "avx2";
+        case SimdLevel::Avx512:
+            return "avx512";
     }
     return "?";
 }

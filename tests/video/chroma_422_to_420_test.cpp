@@ -49,7 +49,8 @@ TEST(Chroma422To420, FullSizePictureMoves575RowsOf352Bytes) {
     const std::size_t second422 = luma + std::size_t(kW / 2) * kH;
     EXPECT_TRUE(std::equal(after.begin() + luma + 287 * 352, after.begin() + luma + 288 * 352,
                            before.begin() + luma + 574 * 352));
-    EXPECT_TRUE(std::equal(after.begin() + luma * 5 / 4, after.begin() + luma * 5 / 4 + 352, before.begin() + second422));
+    EXPECT_TRUE(
+        std::equal(after.begin() + luma * 5 / 4, after.begin() + luma * 5 / 4 + 352, before.begin() + second422));
     EXPECT_EQ(planar420Bytes(kW, kH), luma * 3 / 2);
 }
 

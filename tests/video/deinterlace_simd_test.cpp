@@ -41,7 +41,9 @@ protected:
     }
 };
 
-std::string kindName(PictureKind kind) { return std::to_string(static_cast<int>(kind)); }
+std::string kindName(PictureKind kind) {
+    return std::to_string(static_cast<int>(kind));
+}
 
 TEST_P(DeinterlaceSimd, FullSizePicturesOfEveryKindAndBothHeights) {
     int pictures = 0;
@@ -49,9 +51,9 @@ TEST_P(DeinterlaceSimd, FullSizePicturesOfEveryKindAndBothHeights) {
         for (PictureKind kind : kAllPictureKinds) {
             for (std::uint32_t seed = 1; seed <= 6; ++seed) {
                 const Plane in = makePicture(kind, kFullSizeWidth, height, seed * 977 + height);
-                expectSameAsScalar(in, kFullSizeWidth, height,
-                                   "kind " + kindName(kind) + " seed " + std::to_string(seed) + " height " +
-                                       std::to_string(height));
+                expectSameAsScalar(
+                    in, kFullSizeWidth, height,
+                    "kind " + kindName(kind) + " seed " + std::to_string(seed) + " height " + std::to_string(height));
                 ++pictures;
             }
         }
@@ -113,7 +115,8 @@ TEST(DeinterlaceInputs, GeneratedPicturesHitTheThresholdsExactly) {
     EXPECT_GT(bAtLimit, 100);
 }
 
-INSTANTIATE_TEST_SUITE_P(Levels, DeinterlaceSimd, ::testing::Values(SimdLevel::Sse2, SimdLevel::Avx2, SimdLevel::Avx512),
+INSTANTIATE_TEST_SUITE_P(Levels, DeinterlaceSimd,
+                         ::testing::Values(SimdLevel::Sse2, SimdLevel::Avx2, SimdLevel::Avx512),
                          [](const auto& info) { return std::string(simdLevelName(info.param)); });
 
 TEST(SimdLevels, NamesRoundTripAndTheBestIsAvailable) {

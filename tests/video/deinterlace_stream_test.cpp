@@ -34,7 +34,9 @@ Bytes pictures(int n, int width, int height, PlaneLayout layout) {
     return all;
 }
 
-std::string text(const Bytes& b) { return {b.begin(), b.end()}; }
+std::string text(const Bytes& b) {
+    return {b.begin(), b.end()};
+}
 
 DeinterlaceStreamResult runStream(const Bytes& input, std::string& output, const DeinterlaceStreamOptions& o) {
     std::istringstream in(text(input));
@@ -119,11 +121,7 @@ TEST(DeinterlaceStream, EmptyInputWritesNothing) {
 TEST(DeinterlaceStream, RefusesUnusableOptionsBeforeReading) {
     const Bytes input = pictures(1, 704, 576, PlaneLayout::Luma);
     const DeinterlaceStreamOptions bad[] = {
-        {.height = 500},
-        {.height = 8},
-        {.width = 700},
-        {.width = 8192},
-        {.to420 = true},
+        {.height = 500}, {.height = 8}, {.width = 700}, {.width = 8192}, {.to420 = true},
     };
     for (const auto& o : bad) {
         std::string output;

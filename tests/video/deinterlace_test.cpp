@@ -27,8 +27,12 @@ std::vector<SimdLevel> levels() {
     return out;
 }
 
-std::uint8_t& at(Plane& p, int y, int x, int width = kW) { return p[static_cast<std::size_t>(y) * width + x]; }
-int at(const Plane& p, int y, int x, int width = kW) { return p[static_cast<std::size_t>(y) * width + x]; }
+std::uint8_t& at(Plane& p, int y, int x, int width = kW) {
+    return p[static_cast<std::size_t>(y) * width + x];
+}
+int at(const Plane& p, int y, int x, int width = kW) {
+    return p[static_cast<std::size_t>(y) * width + x];
+}
 
 Plane run(Plane p, int height, SimdLevel level, int width = kW) {
     EXPECT_TRUE(deinterlace(p, width, height, level));

@@ -10,7 +10,9 @@ namespace {
 
 using Plane = std::vector<std::uint8_t>;
 
-std::uint8_t clampByte(int v) { return static_cast<std::uint8_t>(std::clamp(v, 0, 255)); }
+std::uint8_t clampByte(int v) {
+    return static_cast<std::uint8_t>(std::clamp(v, 0, 255));
+}
 
 void fillNoise(Plane& p, std::mt19937& rng) {
     std::uniform_int_distribution<int> byte(0, 255);
@@ -128,27 +130,27 @@ std::vector<std::uint8_t> makePicture(PictureKind kind, int width, int height, s
     Plane p(static_cast<std::size_t>(width) * static_cast<std::size_t>(height));
     std::mt19937 rng(seed);
     switch (kind) {
-    case PictureKind::Noise:
-        fillNoise(p, rng);
-        break;
-    case PictureKind::LowNoise:
-        fillLowNoise(p, rng);
-        break;
-    case PictureKind::Flat:
-        std::fill(p.begin(), p.end(), static_cast<std::uint8_t>(std::uniform_int_distribution<int>(0, 255)(rng)));
-        break;
-    case PictureKind::Stripes:
-        fillStripes(p, width, height, rng);
-        break;
-    case PictureKind::CombingMotion:
-        fillCombingMotion(p, width, height, rng);
-        break;
-    case PictureKind::Thresholds:
-        fillThresholds(p, width, height, rng);
-        break;
-    case PictureKind::Extremes:
-        fillExtremes(p, width, height, rng);
-        break;
+        case PictureKind::Noise:
+            fillNoise(p, rng);
+            break;
+        case PictureKind::LowNoise:
+            fillLowNoise(p, rng);
+            break;
+        case PictureKind::Flat:
+            std::fill(p.begin(), p.end(), static_cast<std::uint8_t>(std::uniform_int_distribution<int>(0, 255)(rng)));
+            break;
+        case PictureKind::Stripes:
+            fillStripes(p, width, height, rng);
+            break;
+        case PictureKind::CombingMotion:
+            fillCombingMotion(p, width, height, rng);
+            break;
+        case PictureKind::Thresholds:
+            fillThresholds(p, width, height, rng);
+            break;
+        case PictureKind::Extremes:
+            fillExtremes(p, width, height, rng);
+            break;
     }
     return p;
 }

@@ -39,9 +39,9 @@ struct ThresholdPattern {
     bool votes;
 };
 inline constexpr ThresholdPattern kThresholdPatterns[] = {
-    {"A exactly 32", {{0, 0, 4}}, 1, false},                      // A = 32, B = 16
-    {"A is 33", {{0, -3, 2}, {1, -2, -2}}, 2, true},              // A = 33, B = 21 < 24
-    {"B exactly floor(6A/8)", {{0, 6, -1}}, 1, false},            // A = 50, B = 37
+    {"A exactly 32", {{0, 0, 4}}, 1, false},                          // A = 32, B = 16
+    {"A is 33", {{0, -3, 2}, {1, -2, -2}}, 2, true},                  // A = 33, B = 21 < 24
+    {"B exactly floor(6A/8)", {{0, 6, -1}}, 1, false},                // A = 50, B = 37
     {"B one below floor(6A/8)", {{0, -8, -3}, {1, -6, 5}}, 2, true},  // A = 180, B = 134
 };
 
