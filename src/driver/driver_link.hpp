@@ -1,7 +1,11 @@
 #pragma once
 // One operation per driver request, with the exact input records and result
 // conventions the console relies on. Every output area is the caller's; the
-// operation never writes beyond it.
+// operation never writes beyond it. A byte count is never larger than the output
+// area of its request: a transport reporting more is taken to report the area's
+// size, so requests without an output area always count 0 bytes. Areas and
+// records too long for the platform's 32-bit lengths fail without a request.
+#include <cstddef>
 #include <cstdint>
 #include <span>
 #include <string>
@@ -12,7 +16,16 @@
 
 namespace pemblor::driver {
 
-// Result of the auxiliary command 0x2220c4: the platform flag and the byte count.
+// Largest payload of a request that carries one (0x222018, 0x222054, 0x222420).
+// A larger one is refused without a request: it could not be obtained sensibly
+// and would come close to overflowing the 32-bit record lengths.
+inline constexpr std::size_t kMaxRequestPayload = std::size_t{64} << 20;
+// Failure values of the two requests that do not return a byte count.
+inline constexpr std::uint32_t kReadBytesFailure = 30;     // 0x222050
+inline constexpr std::uint32_t kRegisterEventFailure = 2;  // 0x222084
+
+// Result of the auxiliary command 0x2220c4: the platform flag and the byte count
+// as reported (also when the request failed).
 struct AuxResult {
     bool ok = false;
     std::uint32_t bytes = 0;
@@ -31,7 +44,7 @@ public:
 
     // Opens the path and stores the handle (valid or not) in the context.
     DeviceHandle openDevice(std::string_view path);
-    // Closes the handle and sets the context's handle to invalid.
+    // Closes the handle (when one is open) and sets the context's handle to invalid.
     void closeDevice();
 
     // --- memory and registers; bar 0, 1, 2 -----------------------------------
@@ -57,6 +70,8 @@ public:
 
     // --- stream buffers and notification ---------------------------------------
     // 0x22240c: fetches the address-mapping record into the context. Bytes, 0 on failure.
+    // Bytes the driver did not deliver are zero, so a refused mapping leaves no
+    // tokens of an earlier device behind. The record stays as fetched across close.
     std::uint32_t mapAddresses();
     // 0x222410: hands the record back as held. Bytes, 0 on failure.
     std::uint32_t unmapAddresses();
@@ -67,12 +82,14 @@ public:
     std::uint32_t fetchNotifications(std::span<std::uint8_t> out);
 
     // --- DSP control --------------------------------------------------------------
-    // 0x222418: the DSP state into state. Platform success flag.
+    // 0x222418: the DSP state into state (untouched on failure; bytes the driver
+    // did not deliver read as 0). Platform success flag.
     bool dspState(std::uint32_t& state);
     bool resetDsp();       // 0x22241c
     bool interruptDsp();   // 0x222424
     // 0x222420: header of block index and load address, then the block's bytes.
-    // Returns word 1 of the 8-byte answer (bytes accepted); 0 on failure.
+    // Returns word 1 of the 8-byte answer (bytes accepted); 0 on failure, when
+    // fewer than 8 bytes came back, or when the block exceeds kMaxRequestPayload.
     std::uint32_t loadBlock(std::uint32_t index, std::uint32_t address, std::span<const std::uint8_t> data);
     struct DspTime {
         std::uint32_t year, month, day, hour, minute, second;
@@ -97,11 +114,13 @@ public:
     AuxResult readDspField(std::uint32_t address, std::span<std::uint8_t> out);        // 10
     AuxResult setDmaPaddr();                                                            // 12
     AuxResult readOriginalVideo(std::uint32_t offset, std::span<std::uint8_t> out);    // 13
-    // 14: the data to write travel in the output area.
-    AuxResult writeOriginalVideo(std::uint32_t offset, std::span<const std::uint8_t> data);
+    // 14: the data to write travel in the output area, so whatever the driver
+    // writes back replaces them in data.
+    AuxResult writeOriginalVideo(std::uint32_t offset, std::span<std::uint8_t> data);
     AuxResult debugCommand(std::uint32_t subCode);  // any n: 8 bytes n, 0
 
-    // The area a word of the held mapping record stands for (empty when none).
+    // The area a word (0..15) of the held mapping record stands for; empty when
+    // the word is 0 or names no area of the open device.
     std::span<std::uint8_t> mappedArea(std::uint32_t word);
 
 private:

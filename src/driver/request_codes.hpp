@@ -1,5 +1,6 @@
 #pragma once
 // Control codes of the card driver: device type 0x22, buffered transfer.
+#include <cstddef>
 #include <cstdint>
 #include <string_view>
 

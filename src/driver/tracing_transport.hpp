@@ -3,9 +3,16 @@
 // record in hex, success, byte count, the first output bytes, duration) and
 // passes everything on to the transport it wraps. Used for --trace; when
 // tracing is off it is simply not in the chain.
+//
+// One line per call, written whole under a lock:
+//   trace: 0x222014 read words h=1 in[12] 00000000 00100000 04000000 | ok 16 bytes | out 01020304 .. | 12 us
+//   trace: open \\.\KSVECWDM0 | h=1 | 5 us        trace: close h=1 | ok | 2 us
+// Input shows its first 32 bytes, output the first 16 of the reported count,
+// in hex grouped by u32 word; " .." marks more, "-" none; h=-1 is no device.
 #include <chrono>
 #include <mutex>
 #include <ostream>
+#include <string>
 
 #include "driver/transport.hpp"
 
@@ -26,6 +33,8 @@ public:
     std::span<std::uint8_t> area(DeviceHandle handle, std::uint32_t word) override { return inner_.area(handle, word); }
 
 private:
+    void write(const std::string& line);
+
     Transport& inner_;
     std::ostream& log_;
     std::mutex mutex_;  // one line at a time from several threads

@@ -13,12 +13,17 @@
 
 namespace pemblor::sim {
 
+inline constexpr int kMaxDeviceNumber = 31;
+inline constexpr std::size_t kMaxSerialLength = 16;
+inline constexpr std::uint32_t kCategoryCount = 15;
+inline constexpr std::size_t kMaxInfoAnswer = 256;
+
 struct CardSettings {
     std::uint32_t version = 0x01070605;
     std::uint32_t hardware[2] = {0x00020801, 0x20260101};
-    std::string serial;            // up to 16 characters; empty: derived from the number
-    std::uint32_t slot = 0;        // 0: derived from the number
-    bool refuseMapping = false;    // request 0x22240c fails
+    std::optional<std::string> serial;   // up to 16 characters; none: derived from the number
+    std::optional<std::uint32_t> slot;   // none: derived from the number
+    bool refuseMapping = false;          // request 0x22240c fails
     std::set<std::uint32_t> failingCodes;  // requests that fail
     // Fixed answers of request 0x2220c0 per category; the length is the byte count.
     std::map<std::uint32_t, std::vector<std::uint8_t>> info;
@@ -31,12 +36,20 @@ struct SimSettings {
     static SimSettings withCards(const std::vector<int>& numbers);
 };
 
-// "0,1,5" -> {0,1,5}. Numbers 0..31; an empty text is no card. nullopt and a
-// reason on bad input.
+// The serial number and slot a card reports when its settings name none.
+std::string defaultSerial(int deviceNumber);
+std::uint32_t defaultSlot(int deviceNumber);
+
+// "0,1,5" -> {0,1,5}; commas and/or blanks separate. Numbers 0..31, each once
+// in the result; an empty text is no card. nullopt and a reason on bad input.
 std::optional<std::vector<int>> parseCardList(std::string_view text, std::string& error);
 
 // Applies an INI-style settings file: one [card N] section per device number.
-// On failure returns false and error holds "FILE:LINE: reason".
+// On failure returns false, leaves settings unchanged and error holds
+// "FILE:LINE: reason".
 bool applySimConfig(const std::filesystem::path& file, SimSettings& settings, std::string& error);
+// The same for text already read; fileName only labels the errors.
+bool applySimConfigText(std::string_view text, std::string_view fileName, SimSettings& settings,
+                        std::string& error);
 
 }  // namespace pemblor::sim

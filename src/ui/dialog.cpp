@@ -36,14 +36,18 @@ Dialog::Dialog(const DialogTemplate& tmpl) : id_(tmpl.id), caption_(tmpl.caption
         if (c.hasItems()) c.text.clear();
         controls_.push_back(std::move(c));
     }
+    for (std::size_t i = 0; i < controls_.size(); ++i) {
+        if (controls_[i].id != kNoId) index_.emplace_back(controls_[i].id, static_cast<int>(i));
+    }
+    // The first control of an id wins, as a lookup by id does on the original platform.
+    std::stable_sort(index_.begin(), index_.end(), [](auto& a, auto& b) { return a.first < b.first; });
 }
 
 Control* Dialog::find(int id) {
     if (id == kNoId) return nullptr;
-    for (Control& c : controls_) {
-        if (c.id == id) return &c;
-    }
-    return nullptr;
+    const auto it = std::lower_bound(index_.begin(), index_.end(), id, [](auto& p, int v) { return p.first < v; });
+    if (it == index_.end() || it->first != id) return nullptr;
+    return &controls_[static_cast<std::size_t>(it->second)];
 }
 
 const Control* Dialog::find(int id) const { return const_cast<Dialog*>(this)->find(id); }

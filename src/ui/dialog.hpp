@@ -151,6 +151,7 @@ private:
     std::string caption_;
     const DialogTemplate* template_;
     std::vector<Control> controls_;
+    std::vector<std::pair<int, int>> index_;  // (id, position in controls_), sorted by id
     std::vector<std::pair<int, Handler>> clickHandlers_;
     TimerHandler timerHandler_;
     SizeHandler sizeHandler_;

@@ -24,9 +24,21 @@ std::size_t ItemList::append(std::string_view text) {
     return spans_.size() - 1;
 }
 
+ItemList::Span ItemList::store(std::string_view text) {
+    if (chunks_.empty() || chunks_.back().capacity() - chunks_.back().size() < text.size()) {
+        chunks_.emplace_back();
+        chunks_.back().reserve(std::max(kChunkSize, text.size()));
+    }
+    std::vector<char>& chunk = chunks_.back();
+    const Span s{static_cast<std::uint32_t>(chunks_.size() - 1), static_cast<std::uint32_t>(chunk.size()),
+                 static_cast<std::uint32_t>(text.size())};
+    chunk.insert(chunk.end(), text.begin(), text.end());
+    used_ += text.size();
+    return s;
+}
+
 void ItemList::insert(std::size_t i, std::string_view text) {
-    const Span s{pool_.size(), static_cast<std::uint32_t>(text.size())};
-    pool_.insert(pool_.end(), text.begin(), text.end());
+    const Span s = store(text);
     if (i >= spans_.size()) {
         spans_.push_back(s);
     } else {
@@ -56,10 +68,11 @@ void ItemList::remove(std::size_t i) {
 }
 
 void ItemList::clear() {
-    pool_.clear();
-    pool_.shrink_to_fit();
+    chunks_.clear();
+    chunks_.shrink_to_fit();
     spans_.clear();
     spans_.shrink_to_fit();
+    used_ = 0;
     dead_ = 0;
 }
 
@@ -71,21 +84,17 @@ int ItemList::find(std::string_view text) const {
 }
 
 std::size_t ItemList::capacityBytes() const {
-    return pool_.capacity() + spans_.capacity() * sizeof(Span);
+    std::size_t bytes = spans_.capacity() * sizeof(Span);
+    for (const auto& c : chunks_) bytes += c.capacity();
+    return bytes;
 }
 
 void ItemList::compactIfWasteful() {
-    if (dead_ < 4096 || dead_ * 2 < pool_.size()) return;
-    std::vector<char> fresh;
-    fresh.reserve(pool_.size() - dead_);
-    for (Span& s : spans_) {
-        const std::uint64_t at = fresh.size();
-        fresh.insert(fresh.end(), pool_.begin() + static_cast<std::ptrdiff_t>(s.offset),
-                     pool_.begin() + static_cast<std::ptrdiff_t>(s.offset + s.length));
-        s.offset = at;
-    }
-    pool_ = std::move(fresh);
-    dead_ = 0;
+    if (dead_ < 4096 || dead_ * 2 < used_) return;
+    ItemList fresh;
+    fresh.spans_.reserve(spans_.size());
+    for (std::size_t i = 0; i < spans_.size(); ++i) fresh.spans_.push_back(fresh.store(at(i)));
+    *this = std::move(fresh);
 }
 
 }  // namespace pemblor::ui

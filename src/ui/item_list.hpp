@@ -1,8 +1,9 @@
 #pragma once
-// The items of a list or combo box, kept compactly: one character pool and one
-// offset table, so that an output list of a million lines costs little more
-// than its text. Sorted lists insert in case-insensitive order, as the
-// original platform's sorted lists do.
+// The items of a list or combo box, kept compactly: the text in 1 MiB chunks
+// (growing never copies what is there) and one small record per item, so
+// that an output list of a million lines costs little more than its text.
+// Sorted lists insert in case-insensitive order, as the original platform's
+// sorted lists do.
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -17,7 +18,7 @@ public:
     bool empty() const { return spans_.empty(); }
     std::string_view at(std::size_t i) const {
         const Span& s = spans_[i];
-        return {pool_.data() + s.offset, s.length};
+        return {chunks_[s.chunk].data() + s.offset, s.length};
     }
     // Appends at the end; returns the index.
     std::size_t append(std::string_view text);
@@ -34,14 +35,19 @@ public:
 
 private:
     struct Span {
-        std::uint64_t offset;
+        std::uint32_t chunk;
+        std::uint32_t offset;
         std::uint32_t length;
     };
+    static constexpr std::size_t kChunkSize = 1u << 20;
+
+    Span store(std::string_view text);
     void compactIfWasteful();
 
-    std::vector<char> pool_;
+    std::vector<std::vector<char>> chunks_;  // each keeps its capacity: data never moves
     std::vector<Span> spans_;
-    std::size_t dead_ = 0;  // pool bytes no longer referenced
+    std::size_t used_ = 0;  // text bytes stored
+    std::size_t dead_ = 0;  // text bytes no longer referenced
 };
 
 // Case-insensitive (ASCII) comparison used by sorted lists.

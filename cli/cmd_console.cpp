@@ -1,0 +1,63 @@
+// pemblorctl console --script FILE|-: the console window, driven by a script.
+#include <CLI/CLI.hpp>
+#include <csignal>
+#include <fstream>
+#include <iostream>
+
+#include "app/console.hpp"
+#include "cli_context.hpp"
+#include "driver/driver_link.hpp"
+#include "headless/script_host.hpp"
+
+namespace pemblor::cli {
+
+namespace {
+
+// Ctrl-C or a termination request ends the script as its end would: the
+// console is cancelled and whatever runs is stopped and its files finished.
+// No SA_RESTART, so a read of the script that waits is interrupted too.
+void onStopSignal(int) { headless::ScriptHost::requestStop(); }
+
+void installStopHandlers() {
+    struct sigaction sa {};
+    sa.sa_handler = onStopSignal;
+    sigemptyset(&sa.sa_mask);
+    sa.sa_flags = 0;
+    sigaction(SIGINT, &sa, nullptr);
+    sigaction(SIGTERM, &sa, nullptr);
+    sigaction(SIGHUP, &sa, nullptr);
+}
+
+int runConsole(CliContext& context, const std::string& scriptPath) {
+    driver::Transport* transport = context.transport();
+    if (!transport) return 2;
+    std::ifstream file;
+    std::istream* script = &std::cin;
+    if (scriptPath != "-") {
+        file.open(scriptPath);
+        if (!file) {
+            std::cerr << "pemblorctl: cannot read script " << scriptPath << "\n";
+            return 2;
+        }
+        script = &file;
+    }
+    installStopHandlers();
+    headless::ScriptHost host(*script, std::cout, std::cerr, context.dataRoot());
+    driver::DriverLink link(*transport);
+    app::Console console(host, link, {context.options.supportEmail});
+    console.run();
+    return host.exitCode();
+}
+
+void installConsole(CLI::App& app, CliContext& context) {
+    auto* cmd = app.add_subcommand("console", "Run the console window headless, driven by a script");
+    auto script = std::make_shared<std::string>();
+    cmd->add_option("--script", *script, "Script file, or - for standard input")->required();
+    cmd->callback([&context, script] { context.exitCode = runConsole(context, *script); });
+}
+
+}  // namespace
+
+PEMBLOR_CLI_COMMAND(installConsole);
+
+}  // namespace pemblor::cli

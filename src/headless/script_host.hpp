@@ -1,0 +1,91 @@
+#pragma once
+// The headless Host: runs the console's dialogs from a script, one command a
+// line, and reports what an operator would see as one event a line.
+//
+//   select <control> <index>|"<item text>"   settext <control> "<text>"
+//   click <control>                           answer file "<path>" | answer cancel
+//   wait <ms>                                 print <control>|list|labels
+//   state <control>
+//
+// A control is an id or a caption in double quotes, looked up in the top-most
+// open dialog. A handler that runs a modal dialog waits while the script
+// drives that dialog. Timers fire in real time during `wait`.
+#include <chrono>
+#include <deque>
+#include <filesystem>
+#include <istream>
+#include <optional>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "headless/script_line.hpp"
+#include "ui/dialog.hpp"
+#include "ui/host.hpp"
+
+namespace pemblor::headless {
+
+class ScriptHost : public ui::Host {
+public:
+    ScriptHost(std::istream& script, std::ostream& out, std::ostream& err, std::filesystem::path root);
+
+    // 0 when the script ran to its end, 2 after a script error.
+    int exitCode() const { return failed_ ? 2 : 0; }
+
+    // Asks every running script to stop as if it had ended (open dialogs are
+    // cancelled, so whatever runs is stopped cleanly). Async-signal-safe.
+    static void requestStop();
+    static bool stopRequested();
+
+    void messageBox(ui::Dialog* owner, std::string_view text) override;
+    std::optional<std::filesystem::path> openFile(const ui::FileRequest& request) override;
+    std::optional<std::filesystem::path> saveFile(const ui::FileRequest& request) override;
+    int runModal(ui::Dialog& dialog) override;
+    void setTimer(ui::Dialog& dialog, int timerId, int periodMs) override;
+    void killTimer(ui::Dialog& dialog, int timerId) override;
+    void sleep(int ms) override;
+    ui::LocalTime now() override;
+    const std::filesystem::path& root() const override { return root_; }
+
+private:
+    using Clock = std::chrono::steady_clock;
+    struct Timer {
+        ui::Dialog* dialog;
+        int id;
+        std::chrono::milliseconds period;
+        Clock::time_point due;
+    };
+
+    // Runs script lines until the dialog ends, the script ends or fails.
+    void drive(ui::Dialog& dialog);
+    void execute(const std::vector<Word>& words);
+    std::optional<int> resolveControl(const Word& w);
+    void fail(const std::string& reason);
+    void wait(std::chrono::milliseconds ms);
+    // Sleeps until t, waking early when a stop is requested.
+    void sleepUntil(Clock::time_point t);
+    void emit(const std::string& event);
+    std::optional<std::filesystem::path> nextFileAnswer();
+    ui::Dialog& top() { return *stack_.back(); }
+
+    void cmdSelect(const std::vector<Word>& w);
+    void cmdSetText(const std::vector<Word>& w);
+    void cmdClick(const std::vector<Word>& w);
+    void cmdAnswer(const std::vector<Word>& w);
+    void cmdWait(const std::vector<Word>& w);
+    void cmdPrint(const std::vector<Word>& w);
+    void cmdState(const std::vector<Word>& w);
+
+    std::istream& script_;
+    std::ostream& out_;
+    std::ostream& err_;
+    std::filesystem::path root_;
+    int lineNumber_ = 0;
+    bool eof_ = false;
+    bool failed_ = false;
+    std::vector<ui::Dialog*> stack_;
+    std::vector<Timer> timers_;
+    std::deque<std::optional<std::filesystem::path>> fileAnswers_;
+};
+
+}  // namespace pemblor::headless

@@ -1,0 +1,229 @@
+#include "sim/sim_card.hpp"
+
+#include <algorithm>
+
+#include "driver/little_endian.hpp"
+#include "driver/request_codes.hpp"
+
+namespace pemblor::sim {
+
+using driver::ControlResult;
+using driver::loadU32;
+using driver::storeU32;
+
+namespace {
+
+constexpr ControlResult kFailed{false, 0};
+
+ControlResult done(std::size_t bytes) { return {true, static_cast<std::uint32_t>(bytes)}; }
+
+constexpr std::size_t kMemoryHeaderSize = 12;
+constexpr std::size_t kStatusBytes = 32;
+
+// Header of the memory requests: bar, offset, count.
+struct MemoryHeader {
+    std::uint32_t bar, offset, count;
+};
+
+MemoryHeader memoryHeader(std::span<const std::uint8_t> in) {
+    return {loadU32(in, 0), loadU32(in, 4), loadU32(in, 8)};
+}
+
+}  // namespace
+
+// One row per request the card answers; later requests are later rows.
+std::span<const SimCard::Route> SimCard::routes() {
+    static constexpr Route kRoutes[] = {
+        {driver::kReadWords, &SimCard::readWords},
+        {driver::kWriteWords, &SimCard::writeWords},
+        {driver::kReadBytes, &SimCard::readBytes},
+        {driver::kWriteBytes, &SimCard::writeBytes},
+        {driver::kDeviceInfo, &SimCard::deviceInfo},
+        {driver::kDriverVersion, &SimCard::driverVersion},
+        {driver::kHardwareInfo, &SimCard::hardwareInfo},
+        {driver::kSlotInfo, &SimCard::slotInfo},
+        {driver::kMapAddresses, &SimCard::mapAddresses},
+        {driver::kUnmapAddresses, &SimCard::unmapAddresses},
+        {driver::kDspState, &SimCard::dspState},
+        {driver::kDspReset, &SimCard::dspReset},
+        {driver::kDspInterrupt, &SimCard::dspInterrupt},
+        {driver::kChannelSwitch, &SimCard::channelSwitch},
+        {driver::kSubChannelSwitch, &SimCard::subChannelSwitch},
+        {driver::kChannelStatus, &SimCard::channelStatus},
+        {driver::kChannelStatusAck, &SimCard::channelStatusAck},
+    };
+    return kRoutes;
+}
+
+const SimCard::Route* SimCard::findRoute(std::uint32_t code) {
+    for (const Route& route : routes())
+        if (route.code == code) return &route;
+    return nullptr;
+}
+
+SimCard::SimCard(int number, CardSettings settings, TokenSource& tokens)
+    : number_(number),
+      settings_(std::move(settings)),
+      serial_(settings_.serial.value_or(defaultSerial(number))),
+      slot_(settings_.slot.value_or(defaultSlot(number))),
+      tokens_(tokens) {}
+
+ControlResult SimCard::control(std::uint64_t handle, std::uint32_t code, std::span<const std::uint8_t> in,
+                               std::span<std::uint8_t> out) {
+    std::lock_guard lock(mutex_);
+    ++requests_;
+    const Route* route = settings_.failingCodes.contains(code) ? nullptr : findRoute(code);
+    ControlResult result = route ? (this->*route->handler)(Request{handle, in, out}) : kFailed;
+    if (!result.ok) {
+        ++failures_;
+        result.bytes = 0;
+    }
+    result.bytes = std::min<std::uint32_t>(result.bytes, static_cast<std::uint32_t>(out.size()));
+    return result;
+}
+
+std::span<std::uint8_t> SimCard::area(std::uint32_t word) {
+    std::lock_guard lock(mutex_);
+    return areas_.resolve(word);
+}
+
+void SimCard::handleClosed(std::uint64_t handle) {
+    std::lock_guard lock(mutex_);
+    areas_.dropHandle(handle);
+}
+
+// --- identity and mapping ----------------------------------------------------------
+
+ControlResult SimCard::driverVersion(const Request& r) {
+    if (!r.in.empty() || r.out.size() < 8) return kFailed;
+    storeU32(r.out, 0, settings_.version);
+    storeU32(r.out, 4, 0);
+    return done(8);
+}
+
+ControlResult SimCard::hardwareInfo(const Request& r) {
+    if (!r.in.empty() || r.out.size() < 32) return kFailed;
+    storeU32(r.out, 0, settings_.hardware[0]);
+    storeU32(r.out, 4, settings_.hardware[1]);
+    const auto serial = r.out.subspan(8, kMaxSerialLength);
+    std::fill(serial.begin(), serial.end(), std::uint8_t{0});
+    std::copy_n(serial_.begin(), std::min(serial_.size(), kMaxSerialLength), serial.begin());
+    std::fill(r.out.begin() + 24, r.out.begin() + 32, std::uint8_t{0});
+    return done(32);
+}
+
+ControlResult SimCard::slotInfo(const Request& r) {
+    if (!r.in.empty() || r.out.size() < 16) return kFailed;
+    storeU32(r.out, 0, 2);       // bus number
+    storeU32(r.out, 4, slot_);   // device number on the bus
+    storeU32(r.out, 8, 0);       // function
+    storeU32(r.out, 12, slot_);  // slot ID, the word the console shows
+    return done(16);
+}
+
+ControlResult SimCard::mapAddresses(const Request& r) {
+    if (!r.in.empty() || r.out.size() < kMappingRecordBytes || settings_.refuseMapping) return kFailed;
+    if (!areas_.map(r.handle, r.out.first<kMappingRecordBytes>(), tokens_)) return kFailed;
+    return done(kMappingRecordBytes);
+}
+
+ControlResult SimCard::unmapAddresses(const Request& r) {
+    if (r.in.size() != kMappingRecordBytes || !areas_.unmap(r.in)) return kFailed;
+    return done(0);
+}
+
+// --- memory windows ----------------------------------------------------------------
+// Writes have no output area, so they report 0 bytes: the transport never
+// reports more than the caller's output area holds.
+
+ControlResult SimCard::readWords(const Request& r) {
+    if (r.in.size() != kMemoryHeaderSize) return kFailed;
+    const MemoryHeader h = memoryHeader(r.in);
+    const std::uint64_t bytes = std::uint64_t{h.count} * 4;
+    ++memoryRequests_;
+    if (bytes > r.out.size() || !memory_.read(h.bar, h.offset, r.out.first(bytes))) return kFailed;
+    return done(bytes);
+}
+
+ControlResult SimCard::writeWords(const Request& r) {
+    if (r.in.size() < kMemoryHeaderSize) return kFailed;
+    const MemoryHeader h = memoryHeader(r.in);
+    const auto data = r.in.subspan(kMemoryHeaderSize);
+    ++memoryRequests_;
+    if (data.size() != std::uint64_t{h.count} * 4 || !memory_.write(h.bar, h.offset, data)) return kFailed;
+    return done(0);
+}
+
+ControlResult SimCard::readBytes(const Request& r) {
+    if (r.in.size() != kMemoryHeaderSize) return kFailed;
+    const MemoryHeader h = memoryHeader(r.in);
+    ++memoryRequests_;
+    if (h.count > r.out.size() || !memory_.read(h.bar, h.offset, r.out.first(h.count))) return kFailed;
+    return done(h.count);
+}
+
+ControlResult SimCard::writeBytes(const Request& r) {
+    if (r.in.size() < kMemoryHeaderSize) return kFailed;
+    const MemoryHeader h = memoryHeader(r.in);
+    const auto data = r.in.subspan(kMemoryHeaderSize);
+    ++memoryRequests_;
+    if (data.size() != h.count || !memory_.write(h.bar, h.offset, data)) return kFailed;
+    return done(0);
+}
+
+// --- channels and DSP --------------------------------------------------------------
+
+ControlResult SimCard::switchChannel(const Request& r, std::array<bool, kChannelCount>& switches) {
+    if (r.in.size() != 8) return kFailed;
+    const std::uint32_t channel = loadU32(r.in, 0);
+    const std::uint32_t on = loadU32(r.in, 4);
+    if (channel >= kChannelCount || on > 1) return kFailed;
+    switches[channel] = on == 1;
+    return done(0);
+}
+
+ControlResult SimCard::channelSwitch(const Request& r) { return switchChannel(r, mainSwitches_); }
+ControlResult SimCard::subChannelSwitch(const Request& r) { return switchChannel(r, subSwitches_); }
+
+// Words 0..3: main stream of channels 1..4 on; words 4..7: their sub-streams.
+ControlResult SimCard::writeStatusWords(const Request& r) {
+    if (r.out.size() < kStatusBytes) return kFailed;
+    for (std::size_t ch = 0; ch < kChannelCount; ++ch) {
+        storeU32(r.out, ch * 4, mainSwitches_[ch] ? 1 : 0);
+        storeU32(r.out, 16 + ch * 4, subSwitches_[ch] ? 1 : 0);
+    }
+    return done(kStatusBytes);
+}
+
+ControlResult SimCard::channelStatus(const Request& r) {
+    if (!r.in.empty()) return kFailed;
+    return writeStatusWords(r);
+}
+
+ControlResult SimCard::channelStatusAck(const Request& r) {
+    if (r.in.size() != 4) return kFailed;
+    return writeStatusWords(r);
+}
+
+ControlResult SimCard::dspState(const Request& r) {
+    if (!r.in.empty() || r.out.size() < 4) return kFailed;
+    storeU32(r.out, 0, dspState_);
+    return done(4);
+}
+
+// A reset stops the encoder, so the channels are off afterwards.
+ControlResult SimCard::dspReset(const Request& r) {
+    if (!r.in.empty()) return kFailed;
+    dspState_ = kDspStateHeldInReset;
+    mainSwitches_.fill(false);
+    subSwitches_.fill(false);
+    return done(0);
+}
+
+// Without a loaded program the interrupt starts nothing.
+ControlResult SimCard::dspInterrupt(const Request& r) {
+    if (!r.in.empty()) return kFailed;
+    return done(0);
+}
+
+}  // namespace pemblor::sim

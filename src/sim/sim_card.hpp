@@ -1,0 +1,111 @@
+#pragma once
+// One simulated card: its identity, memory windows, mapped areas, channel
+// switches, DSP state and information categories, and the dispatch of the
+// driver requests it answers. Requests come from several threads at once;
+// one lock per card serialises them, as a driver serialises its device.
+#include <array>
+#include <cstdint>
+#include <mutex>
+#include <span>
+
+#include "driver/transport.hpp"
+#include "sim/sim_areas.hpp"
+#include "sim/sim_memory.hpp"
+#include "sim/sim_settings.hpp"
+
+namespace pemblor::sim {
+
+// DSP states other than running (21): the card holds no program yet.
+inline constexpr std::uint32_t kDspStatePoweredUp = 0;
+inline constexpr std::uint32_t kDspStateHeldInReset = 1;
+
+inline constexpr std::size_t kChannelCount = 4;
+
+class SimCard {
+public:
+    SimCard(int number, CardSettings settings, TokenSource& tokens);
+
+    int number() const { return number_; }
+
+    driver::ControlResult control(std::uint64_t handle, std::uint32_t code, std::span<const std::uint8_t> in,
+                                  std::span<std::uint8_t> out);
+    std::span<std::uint8_t> area(std::uint32_t word);
+    // A handle of this card was closed: what it held is released.
+    void handleClosed(std::uint64_t handle);
+
+private:
+    struct Request {
+        std::uint64_t handle;
+        std::span<const std::uint8_t> in;
+        std::span<std::uint8_t> out;
+    };
+    using Handler = driver::ControlResult (SimCard::*)(const Request&);
+    struct Route {
+        std::uint32_t code;
+        Handler handler;
+    };
+    static std::span<const Route> routes();
+    static const Route* findRoute(std::uint32_t code);
+
+    // Identity and mapping.
+    driver::ControlResult driverVersion(const Request& r);
+    driver::ControlResult hardwareInfo(const Request& r);
+    driver::ControlResult slotInfo(const Request& r);
+    driver::ControlResult mapAddresses(const Request& r);
+    driver::ControlResult unmapAddresses(const Request& r);
+    // Memory windows.
+    driver::ControlResult readWords(const Request& r);
+    driver::ControlResult writeWords(const Request& r);
+    driver::ControlResult readBytes(const Request& r);
+    driver::ControlResult writeBytes(const Request& r);
+    // Channels and DSP.
+    driver::ControlResult channelSwitch(const Request& r);
+    driver::ControlResult subChannelSwitch(const Request& r);
+    driver::ControlResult channelStatus(const Request& r);
+    driver::ControlResult channelStatusAck(const Request& r);
+    driver::ControlResult dspState(const Request& r);
+    driver::ControlResult dspReset(const Request& r);
+    driver::ControlResult dspInterrupt(const Request& r);
+    // Information categories (sim_card_info.cpp).
+    driver::ControlResult deviceInfo(const Request& r);
+    // Fills the 256-byte answer; returns its length.
+    std::size_t categoryAnswer(std::uint32_t category, std::span<std::uint8_t, kMaxInfoAnswer> a);
+    void generalInfo(std::span<std::uint8_t> a) const;
+    void counterInfo(std::span<std::uint8_t> a);
+    void dspDeviceInfo(std::span<std::uint8_t> a) const;
+    void channelInfo(std::span<std::uint8_t> a) const;
+    void busSlotInfo(std::span<std::uint8_t> a) const;
+    void encodedDmaInfo(std::span<std::uint8_t> a) const;
+    void previewDmaInfo(std::span<std::uint8_t> a) const;
+    void interruptInfo(std::span<std::uint8_t> a) const;
+    void timerInfo(std::span<std::uint8_t> a) const;
+    void dspDebugInfo(std::span<std::uint8_t> a);
+    void primalDataHeader(std::span<std::uint8_t> a) const;
+    void hardwareVersionInfo(std::span<std::uint8_t> a) const;
+    void commandListInfo(std::span<std::uint8_t> a) const;
+
+    driver::ControlResult switchChannel(const Request& r, std::array<bool, kChannelCount>& switches);
+    driver::ControlResult writeStatusWords(const Request& r);
+
+    const int number_;
+    const CardSettings settings_;
+    const std::string serial_;
+    const std::uint32_t slot_;
+    TokenSource& tokens_;
+
+    std::mutex mutex_;
+    MemoryWindows memory_;
+    MappedAreas areas_;
+    std::array<bool, kChannelCount> mainSwitches_{};
+    std::array<bool, kChannelCount> subSwitches_{};
+    std::uint32_t dspState_ = kDspStatePoweredUp;
+    // Activity counted for category 1.
+    std::uint32_t requests_ = 0;
+    std::uint32_t failures_ = 0;
+    std::uint32_t memoryRequests_ = 0;
+    std::uint32_t infoRequests_ = 0;
+    std::uint32_t counterReads_ = 0;
+    std::uint32_t debugReads_ = 0;
+};
+
+}  // namespace pemblor::sim

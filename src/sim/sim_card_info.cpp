@@ -1,0 +1,157 @@
+// The fifteen information categories of request 0x2220c0. Each answer is 256
+// bytes of words drawn from the card's state, unless the settings fix it.
+#include <algorithm>
+#include <string_view>
+
+#include "driver/little_endian.hpp"
+#include "driver/request_codes.hpp"
+#include "sim/sim_card.hpp"
+
+namespace pemblor::sim {
+
+using driver::ControlResult;
+using driver::loadU32;
+using driver::storeU32;
+
+namespace {
+
+constexpr std::uint32_t kDspClockHz = 600000000;
+constexpr std::uint32_t kExternalMemorySize = 128u << 20;
+constexpr std::uint32_t kStreamCount = 8;
+constexpr std::uint32_t kFastTimerMs = 40;
+constexpr std::size_t kDebugTemplateOffset = 16;
+constexpr std::string_view kDebugTemplate = "DSP state %d, load %u%%, errors 0x%08X";
+
+constexpr std::uint32_t word(std::size_t value) { return static_cast<std::uint32_t>(value); }
+
+void storeWords(std::span<std::uint8_t> a, std::initializer_list<std::uint32_t> words) {
+    std::size_t at = 0;
+    for (std::uint32_t w : words) {
+        storeU32(a, at, w);
+        at += 4;
+    }
+}
+
+void storeText(std::span<std::uint8_t> a, std::size_t at, std::string_view text) {
+    std::copy(text.begin(), text.end(), a.begin() + static_cast<std::ptrdiff_t>(at));
+}
+
+}  // namespace
+
+ControlResult SimCard::deviceInfo(const Request& r) {
+    if (r.in.size() != 8) return {};
+    const std::uint32_t category = loadU32(r.in, 0);
+    if (category >= kCategoryCount || loadU32(r.in, 4) != 0) return {};
+    ++infoRequests_;
+    std::array<std::uint8_t, kMaxInfoAnswer> answer{};
+    const std::size_t length = std::min(categoryAnswer(category, answer), r.out.size());
+    std::copy_n(answer.begin(), length, r.out.begin());
+    return {true, static_cast<std::uint32_t>(length)};
+}
+
+std::size_t SimCard::categoryAnswer(std::uint32_t category, std::span<std::uint8_t, kMaxInfoAnswer> a) {
+    if (const auto fixed = settings_.info.find(category); fixed != settings_.info.end()) {
+        std::copy(fixed->second.begin(), fixed->second.end(), a.begin());
+        return fixed->second.size();
+    }
+    switch (category) {
+        case 0: generalInfo(a); break;
+        case 1: counterInfo(a); break;
+        case 2: dspDeviceInfo(a); break;
+        case 3: channelInfo(a); break;
+        case 4: busSlotInfo(a); break;
+        case 5: encodedDmaInfo(a); break;
+        case 6: previewDmaInfo(a); break;
+        case 7: interruptInfo(a); break;
+        case 8: timerInfo(a); break;
+        case 9: dspDebugInfo(a); break;
+        case 11: primalDataHeader(a); break;
+        case 13: hardwareVersionInfo(a); break;
+        case 14: commandListInfo(a); break;
+        default: break;  // 10, 12: no encoded block header, no SDK message yet
+    }
+    return kMaxInfoAnswer;
+}
+
+void SimCard::generalInfo(std::span<std::uint8_t> a) const {
+    storeWords(a, {settings_.version, settings_.hardware[0], settings_.hardware[1], slot_,
+                   word(static_cast<std::size_t>(number_)), word(kChannelCount), dspState_,
+                   word(areas_.liveMappings())});
+    storeText(a, 32, serial_);
+}
+
+// Words 0..3 ("NormalC") and 9..12 ("ErrorC") move with every read-out, each
+// from its own base at its own pace, so a console that shows the wrong word
+// is caught. Word 0 counts every request, word 9 the refused ones too.
+void SimCard::counterInfo(std::span<std::uint8_t> a) {
+    ++counterReads_;
+    const std::uint32_t n = counterReads_;
+    storeWords(a, {requests_, 0x100 + 5 * n, 0x200 + memoryRequests_ + 8 * n, 0x300 + n});
+    storeU32(a, 9 * 4, failures_ + 7 * n);
+    storeU32(a, 10 * 4, 100 + 2 * n);
+    storeU32(a, 11 * 4, 200 + 3 * n);
+    storeU32(a, 12 * 4, 300 + 4 * n);
+}
+
+void SimCard::dspDeviceInfo(std::span<std::uint8_t> a) const {
+    storeWords(a, {dspState_, word(kBar0Size), word(kBar1Size), word(kBar2Size), kDspClockHz, kExternalMemorySize});
+}
+
+void SimCard::channelInfo(std::span<std::uint8_t> a) const {
+    for (std::size_t ch = 0; ch < kChannelCount; ++ch)
+        storeWords(a.subspan(ch * 16), {static_cast<std::uint32_t>(ch), mainSwitches_[ch] ? 1u : 0u,
+                                        subSwitches_[ch] ? 1u : 0u, 0});
+}
+
+void SimCard::busSlotInfo(std::span<std::uint8_t> a) const {
+    storeWords(a, {2, slot_, 0, slot_, 11});  // bus, device, function, slot, interrupt line
+}
+
+void SimCard::encodedDmaInfo(std::span<std::uint8_t> a) const {
+    storeWords(a, {areas_.currentToken(AreaKind::EncodedStream), word(kEncodedStreamAreaSize), 0, kStreamCount});
+}
+
+void SimCard::previewDmaInfo(std::span<std::uint8_t> a) const {
+    storeWords(a, {areas_.currentToken(AreaKind::PreviewSlots), word(driver::kPreviewSlotSize),
+                   word(kPreviewSlotCount), areas_.currentToken(AreaKind::FullPreview), word(kFullPreviewAreaSize),
+                   word(kPictureWidth), word(kPictureHeight)});
+}
+
+void SimCard::interruptInfo(std::span<std::uint8_t> a) const {
+    storeWords(a, {requests_, infoRequests_, memoryRequests_, failures_});
+}
+
+void SimCard::timerInfo(std::span<std::uint8_t> a) const {
+    storeWords(a, {kFastTimerMs, counterReads_});
+}
+
+// Word 0 numbers the read-outs; words 1..3 are the template's arguments.
+void SimCard::dspDebugInfo(std::span<std::uint8_t> a) {
+    ++debugReads_;
+    const std::uint32_t load = dspState_ == driver::kDspRunning ? 40 + debugReads_ % 20 : 0;
+    storeWords(a, {debugReads_, dspState_, load, failures_});
+    storeText(a, kDebugTemplateOffset, kDebugTemplate);  // the zeroed answer ends it with a NUL
+}
+
+void SimCard::primalDataHeader(std::span<std::uint8_t> a) const {
+    storeWords(a, {word(kPictureWidth), word(kPictureHeight), 422, word(kOriginalVideoAreaSize),
+                   areas_.currentToken(AreaKind::OriginalVideo)});
+}
+
+void SimCard::hardwareVersionInfo(std::span<std::uint8_t> a) const {
+    storeWords(a, {settings_.hardware[0], settings_.hardware[1], settings_.version});
+    storeText(a, 16, serial_);
+}
+
+// The requests this card answers: count, then the codes.
+void SimCard::commandListInfo(std::span<std::uint8_t> a) const {
+    std::uint32_t count = 0;
+    for (const Route& route : routes()) {
+        if ((count + 2) * 4 > a.size()) break;
+        storeU32(a, (count + 1) * 4, route.code);
+        ++count;
+    }
+    storeU32(a, 0, count);
+}
+
+}  // namespace pemblor::sim

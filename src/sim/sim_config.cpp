@@ -1,0 +1,301 @@
+// The --sim-config reader. Every key is one row of kKeys: a new setting is a
+// field in CardSettings, a reader function and a row, nothing else.
+#include <fstream>
+#include <set>
+
+#include "sim/sim_settings.hpp"
+#include "sim/sim_text.hpp"
+
+namespace pemblor::sim {
+
+namespace {
+
+// Far above any real settings file; a larger one is a mistake (a video named
+// by accident), not settings.
+constexpr std::size_t kMaxConfigSize = 1 << 20;
+
+// One [card N] section while it is read.
+struct Section {
+    int number = -1;
+    bool present = true;
+    CardSettings card;
+    std::set<std::string, std::less<>> keysSeen;
+};
+
+// Reads a value into the section; suffix is what follows a prefix key
+// ("3" of "info.3"), empty for plain keys.
+using KeyReader = bool (*)(std::string_view suffix, std::string_view value, Section& section,
+                           std::string& error);
+
+struct KeyRule {
+    std::string_view name;  // "info." ends in a dot: a prefix key
+    KeyReader read;
+};
+
+bool readWord(std::string_view value, std::uint32_t& word, std::string& error) {
+    const auto n = parseNumber(value);
+    if (!n) {
+        error = "'" + std::string(value) + "' is not a 32-bit number (decimal or 0x hex)";
+        return false;
+    }
+    word = *n;
+    return true;
+}
+
+bool readPresent(std::string_view, std::string_view value, Section& section, std::string& error) {
+    if (value == "yes" || value == "true" || value == "1" || value == "on") {
+        section.present = true;
+    } else if (value == "no" || value == "false" || value == "0" || value == "off") {
+        section.present = false;
+    } else {
+        error = "present must be yes or no, not '" + std::string(value) + "'";
+        return false;
+    }
+    return true;
+}
+
+bool readVersion(std::string_view, std::string_view value, Section& section, std::string& error) {
+    return readWord(value, section.card.version, error);
+}
+
+bool readHardware(std::string_view, std::string_view value, Section& section, std::string& error) {
+    const auto words = splitList(value);
+    if (!words || words->size() != 2) {
+        error = "hardware takes two words, as in 'hardware = 0x00020801 0x20260101'";
+        return false;
+    }
+    return readWord((*words)[0], section.card.hardware[0], error) &&
+           readWord((*words)[1], section.card.hardware[1], error);
+}
+
+bool readSerial(std::string_view, std::string_view value, Section& section, std::string& error) {
+    if (value.size() > kMaxSerialLength) {
+        error = "serial is longer than 16 characters";
+        return false;
+    }
+    for (char c : value) {
+        if (c < 0x20 || c > 0x7E) {
+            error = "serial must be printable ASCII";
+            return false;
+        }
+    }
+    section.card.serial = std::string(value);
+    return true;
+}
+
+bool readSlot(std::string_view, std::string_view value, Section& section, std::string& error) {
+    std::uint32_t slot = 0;
+    if (!readWord(value, slot, error)) return false;
+    section.card.slot = slot;
+    return true;
+}
+
+bool readMap(std::string_view, std::string_view value, Section& section, std::string& error) {
+    if (value == "refuse") {
+        section.card.refuseMapping = true;
+    } else if (value == "accept") {
+        section.card.refuseMapping = false;
+    } else {
+        error = "map must be refuse or accept, not '" + std::string(value) + "'";
+        return false;
+    }
+    return true;
+}
+
+bool readFail(std::string_view, std::string_view value, Section& section, std::string& error) {
+    const auto items = splitList(value);
+    if (!items) {
+        error = "empty item in the list of request codes";
+        return false;
+    }
+    std::set<std::uint32_t> codes;
+    for (std::string_view item : *items) {
+        std::uint32_t code = 0;
+        if (!readWord(item, code, error)) return false;
+        codes.insert(code);
+    }
+    section.card.failingCodes = std::move(codes);
+    return true;
+}
+
+// Category as in the information list: 0..14, also 0xA.. or the list's own
+// single letter A..E.
+std::optional<std::uint32_t> parseCategory(std::string_view text) {
+    if (text.size() == 1 && ((text[0] >= 'A' && text[0] <= 'E') || (text[0] >= 'a' && text[0] <= 'e')))
+        return static_cast<std::uint32_t>((text[0] | 0x20) - 'a' + 10);
+    const auto n = parseNumber(text);
+    if (!n || *n >= kCategoryCount) return std::nullopt;
+    return n;
+}
+
+bool readInfo(std::string_view suffix, std::string_view value, Section& section, std::string& error) {
+    const auto category = parseCategory(suffix);
+    if (!category) {
+        error = "info.<c> needs a category 0..14, not '" + std::string(suffix) + "'";
+        return false;
+    }
+    std::vector<std::uint8_t> bytes;
+    if (!parseHexBytes(value, bytes, error)) return false;
+    if (bytes.size() > kMaxInfoAnswer) {
+        error = "info answer of " + std::to_string(bytes.size()) + " bytes is longer than 256";
+        return false;
+    }
+    section.card.info[*category] = std::move(bytes);
+    return true;
+}
+
+constexpr KeyRule kKeys[] = {
+    {"present", readPresent}, {"version", readVersion}, {"hardware", readHardware},
+    {"serial", readSerial},   {"slot", readSlot},       {"map", readMap},
+    {"fail", readFail},       {"info.", readInfo},
+};
+
+// Drops a comment: '#' or ';' at the start or after a blank.
+std::string_view withoutComment(std::string_view line) {
+    for (std::size_t i = 0; i < line.size(); ++i) {
+        if ((line[i] == '#' || line[i] == ';') && (i == 0 || line[i - 1] == ' ' || line[i - 1] == '\t'))
+            return line.substr(0, i);
+    }
+    return line;
+}
+
+class ConfigReader {
+public:
+    ConfigReader(std::string_view fileName, SimSettings& settings) : fileName_(fileName), settings_(settings) {}
+
+    bool read(std::string_view text, std::string& error) {
+        if (text.starts_with("\xEF\xBB\xBF")) text.remove_prefix(3);
+        int lineNumber = 0;
+        while (!text.empty()) {
+            const std::size_t end = text.find('\n');
+            const std::string_view line = text.substr(0, end);
+            text = end == std::string_view::npos ? std::string_view{} : text.substr(end + 1);
+            ++lineNumber;
+            std::string reason;
+            if (!readLine(trimBlanks(withoutComment(line)), lineNumber, reason)) {
+                error = fileName_ + ":" + std::to_string(lineNumber) + ": " + reason;
+                return false;
+            }
+        }
+        finishSection();
+        return true;
+    }
+
+private:
+    bool readLine(std::string_view line, int lineNumber, std::string& reason) {
+        if (line.empty()) return true;
+        if (line.front() == '[') return readSectionHead(line, lineNumber, reason);
+        const std::size_t eq = line.find('=');
+        if (eq == std::string_view::npos) {
+            reason = "expected 'key = value' or '[card N]'";
+            return false;
+        }
+        const std::string_view key = trimBlanks(line.substr(0, eq));
+        const std::string_view value = trimBlanks(line.substr(eq + 1));
+        if (key.empty()) {
+            reason = "missing key before '='";
+            return false;
+        }
+        if (!section_) {
+            reason = "'" + std::string(key) + "' outside a [card N] section";
+            return false;
+        }
+        return readKey(key, value, reason);
+    }
+
+    bool readSectionHead(std::string_view line, int lineNumber, std::string& reason) {
+        if (line.back() != ']') {
+            reason = "bad section '" + std::string(line) + "', expected [card N]";
+            return false;
+        }
+        const std::string_view inner = trimBlanks(line.substr(1, line.size() - 2));
+        const std::size_t blank = inner.find_first_of(" \t");
+        std::optional<std::uint32_t> number;
+        if (blank != std::string_view::npos && inner.substr(0, blank) == "card")
+            number = parseNumber(trimBlanks(inner.substr(blank)));
+        if (!number) {
+            reason = "bad section '" + std::string(line) + "', expected [card N]";
+            return false;
+        }
+        const std::uint32_t value = *number;
+        if (value > static_cast<std::uint32_t>(kMaxDeviceNumber)) {
+            reason = "device number " + std::to_string(value) + " out of range 0..31";
+            return false;
+        }
+        const int n = static_cast<int>(value);
+        if (const auto first = sectionLines_.find(n); first != sectionLines_.end()) {
+            reason = "[card " + std::to_string(n) + "] given twice (first at line " +
+                     std::to_string(first->second) + ")";
+            return false;
+        }
+        finishSection();
+        sectionLines_[n] = lineNumber;
+        section_.emplace();
+        section_->number = n;
+        if (const auto it = settings_.cards.find(n); it != settings_.cards.end()) section_->card = it->second;
+        return true;
+    }
+
+    bool readKey(std::string_view key, std::string_view value, std::string& reason) {
+        for (const KeyRule& rule : kKeys) {
+            const bool prefix = rule.name.ends_with('.');
+            if (prefix ? !key.starts_with(rule.name) : key != rule.name) continue;
+            if (!section_->keysSeen.insert(std::string(key)).second) {
+                reason = "'" + std::string(key) + "' given twice in [card " + std::to_string(section_->number) + "]";
+                return false;
+            }
+            return rule.read(prefix ? key.substr(rule.name.size()) : std::string_view{}, value, *section_, reason);
+        }
+        reason = "unknown key '" + std::string(key) + "'";
+        return false;
+    }
+
+    void finishSection() {
+        if (!section_) return;
+        if (section_->present)
+            settings_.cards[section_->number] = std::move(section_->card);
+        else
+            settings_.cards.erase(section_->number);
+        section_.reset();
+    }
+
+    std::string fileName_;
+    SimSettings& settings_;
+    std::optional<Section> section_;
+    std::map<int, int> sectionLines_;  // device number -> line of its section
+};
+
+}  // namespace
+
+bool applySimConfigText(std::string_view text, std::string_view fileName, SimSettings& settings,
+                        std::string& error) {
+    SimSettings result = settings;  // applied whole or not at all
+    if (!ConfigReader(fileName, result).read(text, error)) return false;
+    settings = std::move(result);
+    return true;
+}
+
+bool applySimConfig(const std::filesystem::path& file, SimSettings& settings, std::string& error) {
+    std::error_code ec;
+    std::ifstream in(file, std::ios::binary);
+    if (std::filesystem::is_directory(file, ec) || !in) {
+        error = file.string() + ": cannot open the file";
+        return false;
+    }
+    std::string text;
+    char chunk[4096];
+    while (in.read(chunk, sizeof chunk) || in.gcount() > 0) {
+        text.append(chunk, static_cast<std::size_t>(in.gcount()));
+        if (text.size() > kMaxConfigSize) {
+            error = file.string() + ": the file is larger than 1 MiB";
+            return false;
+        }
+    }
+    if (in.bad()) {
+        error = file.string() + ": cannot read the file";
+        return false;
+    }
+    return applySimConfigText(text, file.string(), settings, error);
+}
+
+}  // namespace pemblor::sim

@@ -1,0 +1,107 @@
+// The script host on a small dialog of its own: nested modal runs, file
+// answers, timers and message boxes.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+#include "headless/script_host.hpp"
+#include "support/console_script.hpp"
+
+namespace pemblor::headless {
+namespace {
+
+using ::testing::ElementsAre;
+
+ui::DialogTemplate outer() {
+    ui::DialogTemplate d;
+    d.id = 102;  // the host reports list lines of the console window
+    ui::ControlTemplate list;
+    list.id = 1003;
+    list.kind = ui::ControlKind::ListBox;
+    d.controls.push_back(list);
+    for (int id : {10, 11, 12, 13}) {
+        ui::ControlTemplate b;
+        b.id = id;
+        b.kind = ui::ControlKind::Button;
+        b.caption = "Button " + std::to_string(id);
+        d.controls.push_back(b);
+    }
+    return d;
+}
+
+ui::DialogTemplate inner() {
+    ui::DialogTemplate d;
+    d.id = 130;
+    ui::ControlTemplate label;
+    label.id = 5;
+    label.kind = ui::ControlKind::Label;
+    label.caption = "inner";
+    d.controls.push_back(label);
+    return d;
+}
+
+struct Fixture {
+    ui::DialogTemplate outerT = outer();
+    ui::DialogTemplate innerT = inner();
+    std::istringstream in;
+    std::ostringstream out, err;
+    ScriptHost host;
+    ui::Dialog dialog{outerT};
+    ui::Dialog nested{innerT};
+    int ticks = 0;
+
+    explicit Fixture(const std::string& script)
+        : in(script), host(in, out, err, std::filesystem::temp_directory_path()) {
+        dialog.onClick(10, [this] {
+            const int r = host.runModal(nested);
+            dialog.addItem(1003, "nested ended " + std::to_string(r));
+        });
+        dialog.onClick(11, [this] {
+            const auto path = host.openFile({"All Files(*.*)|*.*||", "", ""});
+            dialog.addItem(1003, path ? "file " + path->string() : "no file");
+        });
+        dialog.onClick(12, [this] { host.setTimer(dialog, 1, 200); });
+        dialog.onTimer([this](int id) {
+            ++ticks;
+            if (id == 1 && ticks == 1) host.messageBox(&dialog, "tick\tone");
+        });
+        dialog.onClick(13, [this] { host.killTimer(dialog, 1); });
+    }
+    std::vector<std::string> run() {
+        host.runModal(dialog);
+        return testing::splitLines(out.str());
+    }
+};
+
+TEST(ScriptHost, NestedModalDialogsAreDrivenByTheFollowingLines) {
+    Fixture f("click 10\nprint labels\nclick 1\nclick \"Button 10\"\n");
+    EXPECT_THAT(f.run(), ElementsAre("OPEN 102", "OPEN 130", "TEXT 5 inner", "CLOSE 130 1", "LINE nested ended 1",
+                                     "OPEN 130", "CLOSE 130 2", "LINE nested ended 2", "CLOSE 102 2"));
+    EXPECT_EQ(f.host.exitCode(), 0);
+}
+
+TEST(ScriptHost, FileDialogsTakeQueuedAnswersInOrder) {
+    Fixture f("answer file \"/tmp/a b.cmd\"\nanswer cancel\nclick 11\nclick 11\nclick 11\n");
+    EXPECT_THAT(f.run(), ElementsAre("OPEN 102", "LINE file /tmp/a b.cmd", "LINE no file", "LINE no file",
+                                     "CLOSE 102 2"));
+}
+
+TEST(ScriptHost, TimersFireOnlyWhileWaiting) {
+    Fixture f("click 12\nwait 1050\nclick 13\nwait 450\n");
+    const auto lines = f.run();
+    // 200 ms period over 1050 ms: five ticks when the machine keeps up, never more.
+    EXPECT_GE(f.ticks, 3);
+    EXPECT_LE(f.ticks, 5);
+    EXPECT_THAT(lines, ElementsAre("OPEN 102", "MSG tick\\tone", "CLOSE 102 2"));
+}
+
+TEST(ScriptHost, ErrorInsideANestedDialogUnwindsEverything) {
+    Fixture f("click 10\nbogus\nclick 1\n");
+    EXPECT_THAT(f.run(), ElementsAre("OPEN 102", "OPEN 130", "CLOSE 130 2", "LINE nested ended 2", "CLOSE 102 2"));
+    EXPECT_EQ(f.host.exitCode(), 2);
+    EXPECT_EQ(f.err.str(), "ERROR 2: unknown command 'bogus'\n");
+}
+
+}  // namespace
+}  // namespace pemblor::headless

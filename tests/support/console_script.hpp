@@ -1,0 +1,44 @@
+#pragma once
+// Runs the console window from a script, in process, on simulated cards: the
+// way an operator drives the headless console, without starting a process.
+#include <filesystem>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "app/console.hpp"
+#include "driver/driver_link.hpp"
+#include "headless/script_host.hpp"
+#include "sim/sim_settings.hpp"
+#include "sim/sim_transport.hpp"
+
+namespace pemblor::testing {
+
+struct ScriptRun {
+    std::vector<std::string> out;  // one event a line
+    std::string err;
+    int exitCode = 0;
+};
+
+inline std::vector<std::string> splitLines(const std::string& text) {
+    std::vector<std::string> lines;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);) lines.push_back(line);
+    return lines;
+}
+
+inline ScriptRun runConsoleScript(const std::string& script, sim::SimSettings settings,
+                                  std::filesystem::path root = std::filesystem::temp_directory_path()) {
+    std::istringstream in(script);
+    std::ostringstream out, err;
+    sim::SimTransport transport(std::move(settings));
+    headless::ScriptHost host(in, out, err, std::move(root));
+    driver::DriverLink link(transport);
+    {
+        app::Console console(host, link);
+        console.run();
+    }
+    return {splitLines(out.str()), err.str(), host.exitCode()};
+}
+
+}  // namespace pemblor::testing
