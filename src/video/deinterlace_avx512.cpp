@@ -7,7 +7,9 @@
 
 // GCC 12 warns about the deliberately uninitialised temporaries in its own
 // AVX-512 headers once they are inlined here.
+#if defined(__GNUC__) && !defined(__clang__)
 #pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+#endif
 
 #include "video/deinterlace_columns.hpp"
 #include "video/deinterlace_kernel.hpp"

@@ -87,18 +87,6 @@ TEST(DeinterlaceStream, Planar422PassesChromaThroughOrConvertsIt) {
     }
 }
 
-TEST(DeinterlaceStream, EveryLevelWritesTheSameBytes) {
-    const Bytes input = pictures(2, 704, 576, PlaneLayout::Luma);
-    std::string reference;
-    ASSERT_TRUE(runStream(input, reference, {.level = SimdLevel::Scalar}).ok);
-    for (SimdLevel level : {SimdLevel::Sse2, SimdLevel::Avx2, SimdLevel::Avx512}) {
-        if (!simdLevelAvailable(level)) continue;
-        std::string output;
-        ASSERT_TRUE(runStream(input, output, {.level = level}).ok);
-        EXPECT_EQ(output, reference) << simdLevelName(level);
-    }
-}
-
 TEST(DeinterlaceStream, InputEndingInsideAPictureIsAnErrorAfterTheWholeOnes) {
     Bytes input = pictures(2, 64, 32, PlaneLayout::Luma);
     input.resize(input.size() + 100, 9);
