@@ -1,0 +1,20 @@
+#include "dsp/text_host.hpp"
+
+#include <chrono>
+#include <thread>
+
+#include "ui/dialog.hpp"
+
+namespace pemblor::dsp {
+
+void TextHost::messageBox(ui::Dialog*, std::string_view text) { messages_ << text << '\n' << std::flush; }
+
+int TextHost::runModal(ui::Dialog& dialog) {
+    dialog.reopen();
+    dialog.cancel();
+    return dialog.result();
+}
+
+void TextHost::sleep(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
+
+}  // namespace pemblor::dsp
