@@ -6,13 +6,27 @@ namespace pemblor::gui {
 
 namespace {
 
-// "*.cmd;*.txt" -> "*.cmd *.txt"; "*.*" matches names without a dot as well.
+// File names compare without regard to case on the original platform, so
+// "*.cmd" must list "DATA.CMD" too: each letter becomes a set of both cases.
+QString caseless(const QString& pattern) {
+    QString out;
+    for (const QChar c : pattern) {
+        if (c.isLetter() && c.toLower() != c.toUpper()) {
+            out += QLatin1Char('[') + c.toLower() + c.toUpper() + QLatin1Char(']');
+        } else {
+            out += c;
+        }
+    }
+    return out;
+}
+
+// "*.cmd;*.txt" -> "*.[cC][mM][dD] *.[tT][xX][tT]"; "*.*" matches names without a dot as well.
 QString qtPatterns(const QString& patterns) {
     QStringList out;
     for (const QString& p : patterns.split(QLatin1Char(';'), Qt::SkipEmptyParts)) {
         const QString t = p.trimmed();
         if (t.isEmpty()) continue;
-        out << (t == QLatin1String("*.*") ? QStringLiteral("*") : t);
+        out << (t == QLatin1String("*.*") ? QStringLiteral("*") : caseless(t));
     }
     return out.join(QLatin1Char(' '));
 }

@@ -7,9 +7,11 @@
 namespace pemblor::gui {
 
 // "CMD Files(*.cmd)|*.cmd|All Files(*.*)|*.*||" ->
-// {"CMD Files(*.cmd)", "All Files(*)"}. A name that already shows its
-// patterns in parentheses keeps them, with "*.*" meaning every file; other
-// names get the patterns appended. Pairs without a name or pattern are dropped.
+// {"CMD Files(*.[cC][mM][dD])", "All Files(*)"}: patterns match either case
+// and "*.*" means every file. A name that already shows its patterns in
+// parentheses gets them replaced (the dialog hides this part and shows "CMD
+// Files"); other names get them appended. "||" or a pair without a name or
+// pattern ends the list.
 QStringList qtNameFilters(std::string_view filter);
 
 }  // namespace pemblor::gui

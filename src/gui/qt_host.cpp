@@ -33,6 +33,8 @@ void QtHost::messageBox(ui::Dialog* owner, std::string_view text) {
 
 std::optional<std::filesystem::path> QtHost::runFileDialog(QFileDialog& box, const ui::FileRequest& request) {
     box.setOption(QFileDialog::DontUseNativeDialog);
+    // The patterns spell out both cases of every letter; the names say enough.
+    box.setOption(QFileDialog::HideNameFilterDetails);
     box.setNameFilters(qtNameFilters(request.filter));
     box.setDefaultSuffix(toQt(request.defaultExtension));
     box.setDirectory(toQt(root_.string()));

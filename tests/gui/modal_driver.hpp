@@ -10,12 +10,13 @@
 namespace pemblor::gui::testing {
 
 template <class W>
-void whenModal(std::function<void(W*)> step, int triesLeft = 3000) {
-    QTimer::singleShot(10, [step = std::move(step), triesLeft]() mutable {
-        if (auto* w = qobject_cast<W*>(QApplication::activeModalWidget()); w && w->isVisible()) {
+void whenModal(std::function<void(W*)> step, std::function<bool(W*)> ready = {}, int triesLeft = 3000) {
+    QTimer::singleShot(10, [step = std::move(step), ready = std::move(ready), triesLeft]() mutable {
+        auto* w = qobject_cast<W*>(QApplication::activeModalWidget());
+        if (w && w->isVisible() && (!ready || ready(w))) {
             step(w);
         } else if (triesLeft > 0) {
-            whenModal<W>(std::move(step), triesLeft - 1);
+            whenModal<W>(std::move(step), std::move(ready), triesLeft - 1);
         } else if (QWidget* stuck = QApplication::activeModalWidget()) {
             qWarning("whenModal: the expected modal window never came; closing %s", stuck->metaObject()->className());
             stuck->close();

@@ -1,5 +1,6 @@
 // The Qt host: message boxes, modal runs with nested dialogs, timers, file
 // dialogs and their filters.
+#include <QAbstractItemView>
 #include <QDialogButtonBox>
 #include <QFileDialog>
 #include <QLineEdit>
@@ -24,6 +25,12 @@ namespace {
 const char* const kCmdFilter = "CMD Files(*.cmd)|*.cmd|All Files(*.*)|*.*||";
 
 void touch(const std::filesystem::path& p) { std::ofstream(p) << "x"; }
+
+// A file dialog has listed its folder (the listing is gathered on a thread of its own).
+bool listed(QFileDialog* box) {
+    auto* view = box->findChild<QAbstractItemView*>(QStringLiteral("listView"));
+    return view && view->model() && view->model()->rowCount(view->rootIndex()) > 0;
+}
 }  // namespace
 
 class QtHostTest : public QObject {
@@ -31,13 +38,13 @@ class QtHostTest : public QObject {
 
 private slots:
     void filtersInTheConsolesNotation() {
-        QCOMPARE(qtNameFilters(kCmdFilter), (QStringList{"CMD Files(*.cmd)", "All Files(*)"}));
+        QCOMPARE(qtNameFilters(kCmdFilter), (QStringList{"CMD Files(*.[cC][mM][dD])", "All Files(*)"}));
         QCOMPARE(qtNameFilters("IMG Files(*.img)|*.img|All Files(*.*)|*.*||"),
-                 (QStringList{"IMG Files(*.img)", "All Files(*)"}));
-        QCOMPARE(qtNameFilters("Streams|*.264;*.h264||"), (QStringList{"Streams (*.264 *.h264)"}));
+                 (QStringList{"IMG Files(*.[iI][mM][gG])", "All Files(*)"}));
+        QCOMPARE(qtNameFilters("Streams|*.264;*.h264||"), (QStringList{"Streams (*.264 *.[hH]264)"}));
         QCOMPARE(qtNameFilters("Odd|"), QStringList{});
         QCOMPARE(qtNameFilters(""), QStringList{});
-        QCOMPARE(qtNameFilters("A|*.a||B|*.b||"), QStringList{"A (*.a)"});  // "||" ends the list
+        QCOMPARE(qtNameFilters("A|*.a||B|*.b||"), QStringList{"A (*.[aA])"});  // "||" ends the list
     }
 
     void messageBoxHasNoCaptionOfItsOwnAndAnOkButton() {
@@ -125,22 +132,30 @@ private slots:
         QTemporaryDir dir;
         const std::filesystem::path root = dir.path().toStdString();
         touch(root / "data.cmd");
+        touch(root / "DATA2.CMD");
+        touch(root / "notes.txt");
         QtHost host(root);
-        QStringList filters;
+        QStringList filters, listedNames;
         QString shownDir, nameBox;
         whenModal<QFileDialog>([&](QFileDialog* box) {
             filters = box->nameFilters();
             shownDir = box->directory().absolutePath();
             nameBox = box->findChild<QLineEdit*>()->text();
-            box->selectFile(QStringLiteral("data.cmd"));
-            static_cast<QDialog*>(box)->accept();
-        });
+            auto* view = box->findChild<QAbstractItemView*>(QStringLiteral("listView"));
+            for (int r = 0; r < view->model()->rowCount(view->rootIndex()); ++r) {
+                listedNames << view->model()->index(r, 0, view->rootIndex()).data().toString();
+            }
+            listedNames.sort();
+            box->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))->setText(QStringLiteral("data.cmd"));
+            box->findChild<QDialogButtonBox*>(QStringLiteral("buttonBox"))->button(QDialogButtonBox::Open)->click();
+        }, listed);
         const auto picked = host.openFile({kCmdFilter, "CMD", "*.cmd"});
         QVERIFY(picked.has_value());
         QCOMPARE(*picked, root / "data.cmd");
-        QCOMPARE(filters, (QStringList{"CMD Files(*.cmd)", "All Files(*)"}));
+        QCOMPARE(filters, (QStringList{"CMD Files(*.[cC][mM][dD])", "All Files(*)"}));
         QCOMPARE(shownDir, dir.path());
         QVERIFY(nameBox.isEmpty());  // the "*.cmd" pattern is not taken for a file name
+        QCOMPARE(listedNames, (QStringList{"DATA2.CMD", "data.cmd"}));  // either case, nothing else
 
         whenModal<QFileDialog>([](QFileDialog* box) { box->reject(); });
         QVERIFY(!host.openFile({kCmdFilter, "CMD", "*.cmd"}).has_value());
@@ -152,27 +167,27 @@ private slots:
         touch(root / "old.CMD");
         QtHost host(root);
         whenModal<QFileDialog>([](QFileDialog* box) {
-            box->selectFile(QStringLiteral("fresh"));
-            static_cast<QDialog*>(box)->accept();
-        });
+            box->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))->setText(QStringLiteral("fresh"));
+            box->findChild<QDialogButtonBox*>(QStringLiteral("buttonBox"))->button(QDialogButtonBox::Save)->click();
+        }, listed);
         auto saved = host.saveFile({kCmdFilter, "CMD", "*.cmd"});
         QVERIFY(saved.has_value());
         QCOMPARE(*saved, root / "fresh.CMD");
 
         // An existing file: the dialog asks first; "No" keeps the dialog open, "Yes" takes the file.
         QStringList questions;
-        const QString existing = QString::fromStdString((root / "old.CMD").string());
         auto answer = [&](QMessageBox::StandardButton button) {
-            whenModal<QFileDialog>([&questions, button, existing](QFileDialog* box) {
+            whenModal<QFileDialog>([&questions, button](QFileDialog* box) {
                 whenModal<QMessageBox>([&questions, button, box](QMessageBox* q) {
                     questions << q->text();
                     q->button(button)->click();
                     // Still open after "No": give up.
                     if (button == QMessageBox::No) QTimer::singleShot(0, box, [box] { box->reject(); });
                 });
-                box->selectFile(existing);
-                static_cast<QDialog*>(box)->accept();
-            });
+                // As an operator does it: the name typed, then the Save button.
+                box->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))->setText(QStringLiteral("old.CMD"));
+                box->findChild<QDialogButtonBox*>(QStringLiteral("buttonBox"))->button(QDialogButtonBox::Save)->click();
+            }, listed);
         };
         answer(QMessageBox::No);
         QVERIFY(!host.saveFile({kCmdFilter, "CMD", "*.cmd"}).has_value());
