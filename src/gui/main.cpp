@@ -2,9 +2,13 @@
 #include <CLI/CLI.hpp>
 #include <QApplication>
 #include <QEvent>
+#include <QSocketNotifier>
 #include <QTimer>
 #include <QWidget>
+#include <csignal>
 #include <iostream>
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include "gui/app_icon.hpp"
 #include "gui/desktop.hpp"
@@ -32,6 +36,33 @@ private:
 };
 
 void closeWhenPainted(pemblor::gui::DialogView& view) { view.installEventFilter(new ClosesWhenPainted(view)); }
+
+// Ctrl-C, hang-up and termination close the windows as their close boxes
+// would, so the console stops whatever runs and finishes its files before
+// the program ends. The handler only writes a byte; the event loop does the rest.
+int gSignalPipe[2] = {-1, -1};
+
+void onStopSignal(int) {
+    const char byte = 1;
+    [[maybe_unused]] const auto n = ::write(gSignalPipe[0], &byte, 1);
+}
+
+void closeWindowsOnStopSignals(QApplication& app) {
+    if (::socketpair(AF_UNIX, SOCK_STREAM, 0, gSignalPipe) != 0) return;
+    auto* notifier = new QSocketNotifier(gSignalPipe[1], QSocketNotifier::Read, &app);
+    QObject::connect(notifier, &QSocketNotifier::activated, &app, [] {
+        char byte;
+        [[maybe_unused]] const auto n = ::read(gSignalPipe[1], &byte, 1);
+        QApplication::closeAllWindows();
+    });
+    struct sigaction sa {};
+    sa.sa_handler = onStopSignal;
+    sigemptyset(&sa.sa_mask);
+    sa.sa_flags = SA_RESTART;
+    sigaction(SIGINT, &sa, nullptr);
+    sigaction(SIGTERM, &sa, nullptr);
+    sigaction(SIGHUP, &sa, nullptr);
+}
 
 }  // namespace
 
@@ -65,6 +96,7 @@ int main(int argc, char** argv) {
     if (exitWhenShown) {
         desktop->host().addViewHook([](DialogView& view) { closeWhenPainted(view); });
     }
+    closeWindowsOnStopSignals(qt);
     desktop->run();
     return 0;
 }

@@ -90,5 +90,16 @@ TEST_F(PemblorctlTest, TraceLogsEveryRequestToStandardError) {
     EXPECT_THAT(r.out, HasSubstr("trace: close"));
 }
 
+TEST_F(PemblorctlTest, TerminationSignalEndsTheScriptCleanly) {
+    // The console waits with a card open; SIGTERM ends the script as its end would:
+    // the window is cancelled, the mapping handed back, the handle closed, status 0.
+    const std::string script = write("s.txt", "click 1000\nwait 20000\n");
+    const auto r = runCommand("(" + ctl("--trace --cards 0 console --script " + script) +
+                              " & p=$!; sleep 1; kill -TERM $p; wait $p; echo rc=$?) 2>&1");
+    EXPECT_THAT(r.out, HasSubstr("CLOSE 102 2\n"));
+    EXPECT_THAT(r.out, HasSubstr("trace: 0x222410 unmap addresses"));
+    EXPECT_THAT(r.out, HasSubstr("rc=0\n"));
+}
+
 }  // namespace
 }  // namespace pemblor::cli
