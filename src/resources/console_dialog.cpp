@@ -5,6 +5,7 @@
 // status and channel lines.
 #include "resources/console_ids.hpp"
 #include "resources/dialogs.hpp"
+#include "resources/template_builder.hpp"
 
 namespace pemblor::resources {
 
@@ -16,14 +17,9 @@ using K = ControlKind;
 
 ControlTemplate ctl(int id, K kind, std::string caption, ui::Rect r, bool visible = true, bool enabled = true,
                     std::uint32_t style = ui::kStyleNone, std::vector<std::string> items = {}) {
-    ControlTemplate t;
-    t.id = id;
-    t.kind = kind;
-    t.caption = std::move(caption);
-    t.rect = r;
+    ControlTemplate t = control(id, kind, std::move(caption), r, style);
     t.visible = visible;
     t.enabled = enabled;
-    t.style = style;
     t.items = std::move(items);
     return t;
 }

@@ -1,21 +1,11 @@
 // Dialog 132: "Identity Validation", which asks for the key that unlocks the
 // superior operations. The warning text is put into edit 1063 by its opener.
 #include "resources/dialogs.hpp"
+#include "resources/template_builder.hpp"
 
 namespace pemblor::resources {
 
 namespace {
-
-ui::ControlTemplate control(int id, ui::ControlKind kind, std::string caption, ui::Rect rect,
-                            std::uint32_t style = ui::kStyleNone) {
-    ui::ControlTemplate c;
-    c.id = id;
-    c.kind = kind;
-    c.caption = std::move(caption);
-    c.rect = rect;
-    c.style = style;
-    return c;
-}
 
 ui::DialogTemplate build() {
     using K = ui::ControlKind;

@@ -1,21 +1,11 @@
 // Dialog 130: the stream player, "Display". The video area keeps 15 pixels to
 // the left, top and right and 35 below, as the restored-size placement does.
 #include "resources/dialogs.hpp"
+#include "resources/template_builder.hpp"
 
 namespace pemblor::resources {
 
 namespace {
-
-ui::ControlTemplate control(int id, ui::ControlKind kind, std::string caption, ui::Rect rect,
-                            std::uint32_t style = ui::kStyleNone) {
-    ui::ControlTemplate c;
-    c.id = id;
-    c.kind = kind;
-    c.caption = std::move(caption);
-    c.rect = rect;
-    c.style = style;
-    return c;
-}
 
 ui::DialogTemplate build() {
     using K = ui::ControlKind;

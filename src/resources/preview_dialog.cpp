@@ -2,21 +2,11 @@
 // that together cover exactly the 892 x 672 area at 12, 12 that channel 1
 // takes alone in Single mode.
 #include "resources/dialogs.hpp"
+#include "resources/template_builder.hpp"
 
 namespace pemblor::resources {
 
 namespace {
-
-ui::ControlTemplate control(int id, ui::ControlKind kind, std::string caption, ui::Rect rect,
-                            std::uint32_t style = ui::kStyleNone) {
-    ui::ControlTemplate c;
-    c.id = id;
-    c.kind = kind;
-    c.caption = std::move(caption);
-    c.rect = rect;
-    c.style = style;
-    return c;
-}
 
 ui::DialogTemplate build() {
     using K = ui::ControlKind;
