@@ -26,8 +26,11 @@ std::size_t ItemList::append(std::string_view text) {
 
 ItemList::Span ItemList::store(std::string_view text) {
     if (chunks_.empty() || chunks_.back().capacity() - chunks_.back().size() < text.size()) {
+        // Chunks grow from small (most lists hold a few items) to 1 MiB.
+        const std::size_t last = chunks_.empty() ? 0 : chunks_.back().capacity();
+        const std::size_t size = std::clamp(2 * last, kFirstChunkSize, kChunkSize);
         chunks_.emplace_back();
-        chunks_.back().reserve(std::max(kChunkSize, text.size()));
+        chunks_.back().reserve(std::max(size, text.size()));
     }
     std::vector<char>& chunk = chunks_.back();
     const Span s{static_cast<std::uint32_t>(chunks_.size() - 1), static_cast<std::uint32_t>(chunk.size()),

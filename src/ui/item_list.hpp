@@ -1,5 +1,5 @@
 #pragma once
-// The items of a list or combo box, kept compactly: the text in 1 MiB chunks
+// The items of a list or combo box, kept compactly: the text in chunks of up to 1 MiB
 // (growing never copies what is there) and one small record per item, so
 // that an output list of a million lines costs little more than its text.
 // Sorted lists insert in case-insensitive order, as the original platform's
@@ -39,6 +39,7 @@ private:
         std::uint32_t offset;
         std::uint32_t length;
     };
+    static constexpr std::size_t kFirstChunkSize = 256;
     static constexpr std::size_t kChunkSize = 1u << 20;
 
     Span store(std::string_view text);

@@ -30,5 +30,20 @@ TEST(ItemList, RemoveCompactsWithoutLosingItems) {
     EXPECT_TRUE(l.empty());
 }
 
+TEST(ItemList, SmallListsStaySmallAndHugeItemsFit) {
+    ItemList few;
+    for (const char* s : {"Chan1", "Chan2", "Chan3", "Chan4"}) few.append(s);
+    EXPECT_LT(few.capacityBytes(), 4096u);
+    ItemList l;
+    l.append("before");
+    const std::string huge(3u << 20, 'h');  // larger than any chunk
+    l.append(huge);
+    for (int i = 0; i < 100000; ++i) l.append("after " + std::to_string(i));
+    ASSERT_EQ(l.size(), 100002u);
+    EXPECT_EQ(l.at(0), "before");
+    EXPECT_EQ(l.at(1), huge);
+    EXPECT_EQ(l.at(100001), "after 99999");
+}
+
 }  // namespace
 }  // namespace pemblor::ui
