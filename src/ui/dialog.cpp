@@ -125,6 +125,14 @@ void Dialog::setGeometry(int id, const Rect& rect) {
     notify({id, ChangeKind::Geometry});
 }
 
+void Dialog::setReadOnly(int id, bool readOnly) {
+    Control& c = mut(id);
+    const std::uint32_t style = readOnly ? (c.style | kReadOnly) : (c.style & ~std::uint32_t{kReadOnly});
+    if (style == c.style) return;
+    c.style = style;
+    notify({id, ChangeKind::Style});
+}
+
 std::size_t Dialog::addItem(int id, std::string_view text) {
     Control& c = mut(id);
     const std::size_t at = c.sorted() ? c.items.sortedPosition(text) : c.items.size();

@@ -48,6 +48,7 @@ enum class ChangeKind {
     ItemsReset,    // many items changed at once
     TopIndex,      // a list scrolled: index is the new top item
     Geometry,
+    Style,         // a style flag such as read-only changed
     Ended,         // the dialog ended; index: the result
 };
 
@@ -97,6 +98,8 @@ public:
     void setChecked(int id, bool checked);
     void setSelection(int id, int index);
     void setGeometry(int id, const Rect& rect);
+    // Edits: typing allowed or not (the read-only style flag).
+    void setReadOnly(int id, bool readOnly);
     // Adds an item: at the end, or in sorted order for a sorted list. Returns its index.
     std::size_t addItem(int id, std::string_view text);
     void removeItem(int id, std::size_t index);

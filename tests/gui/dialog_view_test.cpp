@@ -293,6 +293,10 @@ private slots:
         // Read-only follows the model's style.
         QVERIFY(as<QLineEdit>(v, kReadOnlyEdit)->isReadOnly());
         QVERIFY(!as<QLineEdit>(v, kEdit)->isReadOnly());
+        d.setReadOnly(kEdit, true);
+        QVERIFY(as<QLineEdit>(v, kEdit)->isReadOnly());
+        d.setReadOnly(kEdit, false);
+        QVERIFY(!as<QLineEdit>(v, kEdit)->isReadOnly());
 
         // The dialog ends: the view closes with the result.
         d.end(ui::kIdCancel);

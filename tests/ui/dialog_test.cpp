@@ -82,6 +82,19 @@ TEST(Dialog, TypingHonoursUpperCaseAndMaximumLength) {
     EXPECT_EQ(d.text(13), "lower");
 }
 
+TEST(Dialog, ReadOnlyIsAStyleChangeThatObserversSee) {
+    const DialogTemplate t = sample();
+    Dialog d(t);
+    std::vector<ChangeKind> kinds;
+    d.subscribe([&](const Change& c) { kinds.push_back(c.kind); });
+    d.setReadOnly(15, true);
+    d.setReadOnly(15, true);  // unchanged: no notice
+    EXPECT_TRUE(d.control(15).readOnly());
+    d.setReadOnly(15, false);
+    EXPECT_FALSE(d.control(15).readOnly());
+    EXPECT_EQ(kinds, (std::vector<ChangeKind>{ChangeKind::Style, ChangeKind::Style}));
+}
+
 TEST(Dialog, MultiLineEditLinesSplitOnCrLf) {
     const DialogTemplate t = sample();
     Dialog d(t);
