@@ -1,5 +1,6 @@
 #include "gui/control_widgets.hpp"
 
+#include <QFontDatabase>
 #include <QMouseEvent>
 #include <algorithm>
 
@@ -20,7 +21,10 @@ void NotifyLabel::mouseReleaseEvent(QMouseEvent* event) {
 }
 
 QFont dialogFont(const ui::DialogTemplate& t) {
-    QFont f(toQt(t.font));
+    // The template names an installed family; where it is missing, the
+    // system's fixed-pitch font stands in, never a proportional one.
+    const QString family = toQt(t.font);
+    QFont f = QFontDatabase::hasFamily(family) ? QFont(family) : QFontDatabase::systemFont(QFontDatabase::FixedFont);
     f.setStyleHint(QFont::TypeWriter);
     f.setFixedPitch(true);
     if (t.fontSize > 0) f.setPointSize(t.fontSize);

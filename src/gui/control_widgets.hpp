@@ -24,7 +24,8 @@ private:
     bool pressed_ = false;
 };
 
-// The dialog's font: the template's family as a fixed-pitch font.
+// The dialog's font: the template's family when installed, else the
+// system's fixed-pitch family, at the template's size.
 QFont dialogFont(const ui::DialogTemplate& t);
 
 // The height a control's widget takes: a combo box's template height covers

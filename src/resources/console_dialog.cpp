@@ -41,7 +41,6 @@ ui::DialogTemplate build() {
     ui::DialogTemplate d;
     d.id = kConsoleDialogId;
     d.caption = "Quorvane sofware 2.8.1.29";
-    d.font = "Monospace";
     d.fontSize = 9;
     d.rect = {0, 0, 1200, 760};
     d.minimizeBox = true;

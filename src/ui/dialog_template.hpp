@@ -60,7 +60,9 @@ struct ControlTemplate {
 struct DialogTemplate {
     int id = 0;
     std::string caption;
-    std::string font = "Monospace";
+    // A named family, so the console looks the same on every machine; the view
+    // falls back to the system's fixed-pitch family when it is not installed.
+    std::string font = "DejaVu Sans Mono";
     int fontSize = 9;
     Rect rect;            // client size in pixels; the position is free
     bool minimizeBox = false;

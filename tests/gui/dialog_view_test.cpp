@@ -3,6 +3,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFile>
+#include <QFontDatabase>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -12,6 +13,7 @@
 #include <QTest>
 
 #include "gui/console_layout.hpp"
+#include "gui/control_widgets.hpp"
 #include "gui/dialog_view.hpp"
 #include "gui/item_list_model.hpp"
 #include "gui/render_surface.hpp"
@@ -119,6 +121,15 @@ class DialogViewTest : public QObject {
     Q_OBJECT
 
 private slots:
+    // A family that is not installed falls back to a fixed-pitch one.
+    void missingFamilyFallsBackToFixedPitch() {
+        ui::DialogTemplate t;
+        t.font = "No Such Family 7f3a";
+        const QFontMetrics m(dialogFont(t));
+        QCOMPARE(m.horizontalAdvance(QLatin1Char('i')), m.horizontalAdvance(QLatin1Char('W')));
+        QCOMPARE(m.horizontalAdvance(QLatin1Char('.')), m.horizontalAdvance(QLatin1Char('M')));
+    }
+
     void buildsTheFiveDialogs_data() {
         QTest::addColumn<int>("dialogId");
         for (int id : {resources::kAboutDialogId, resources::kConsoleDialogId, resources::kPlayerDialogId,
@@ -136,7 +147,10 @@ private slots:
         v.show();
         QVERIFY(QTest::qWaitForWindowExposed(&v));
         QCOMPARE(v.windowTitle(), QString::fromStdString(t->caption));
-        QVERIFY(QFontInfo(v.font()).fixedPitch());
+        // Monospaced by measure: the font database's flag differs between families.
+        QCOMPARE(v.fontMetrics().horizontalAdvance(QLatin1Char('i')), v.fontMetrics().horizontalAdvance(QLatin1Char('W')));
+        if (QFontDatabase::hasFamily(QString::fromStdString(t->font)))
+            QCOMPARE(QFontInfo(v.font()).family(), QString::fromStdString(t->font));
         QCOMPARE(v.size(), QSize(t->rect.width, t->rect.height));
         for (std::size_t i = 0; i < d.controls().size(); ++i) {
             const ui::Control& c = d.controls()[i];
