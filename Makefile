@@ -19,8 +19,9 @@ build: configure
 	cmake --build $(BUILD) -j $(JOBS)
 
 # The desktop console on simulated cards; without a display, a short headless
-# demo through the script console.
-run: build
+# demo through the script console. Builds the two programs only, not the tests.
+run: configure
+	cmake --build $(BUILD) -j $(JOBS) --target programs
 	@if [ -n "$$DISPLAY$$WAYLAND_DISPLAY" ] && [ -x $(BUILD)/src/gui/pemblor ]; then \
 	  $(BUILD)/src/gui/pemblor $(ARGS); \
 	else \

@@ -3,6 +3,7 @@
 #include "app/console_impl.hpp"
 #include "resources/dialogs.hpp"
 #include "resources/string_table.hpp"
+#include "tools/superior_lock.hpp"
 
 namespace pemblor::app {
 
@@ -73,6 +74,10 @@ void Console::Impl::installHandlers() {
     dialog.onClick(kDevInf, [this] { dumpDeviceInfo(); });
 }
 
+void Console::Impl::attachSubsystems() {
+    subsystems.push_back(tools::attachSuperiorLock(seam));
+}
+
 void Console::Impl::exit() {
     // The window closes whatever the close sequence did.
     closeSequence();
@@ -82,6 +87,7 @@ void Console::Impl::exit() {
 Console::Console(ui::Host& host, driver::DriverLink& link, ConsoleOptions options)
     : impl_(std::make_unique<Impl>(*this, host, link, std::move(options))) {
     impl_->installHandlers();
+    impl_->attachSubsystems();
     impl_->initDialog();
 }
 

@@ -7,15 +7,12 @@
 #include <string>
 #include <string_view>
 
+#include "app/console_state.hpp"
 #include "driver/driver_link.hpp"
 #include "ui/dialog.hpp"
 #include "ui/host.hpp"
 
 namespace pemblor::app {
-
-struct ConsoleOptions {
-    std::string supportEmail;  // shown by the e-mail label once a report is written
-};
 
 class Console {
 public:

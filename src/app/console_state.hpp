@@ -1,11 +1,20 @@
 #pragma once
-// The console's shared state: timers, flags, counters and the texts that are
-// exchanged with their controls. Values the receive thread reads are atomics.
+// The console's shared state: timers, flags, counters, the texts that are
+// exchanged with their controls, and what reception shares with the status
+// monitor and the video windows. Values other threads read are atomics.
 #include <atomic>
 #include <cstdint>
 #include <string>
 
+#include "capture/published.hpp"
+#include "capture/receive_stats.hpp"
+#include "capture/stream_consumers.hpp"
+
 namespace pemblor::app {
+
+struct ConsoleOptions {
+    std::string supportEmail;  // shown by the e-mail label and after the all-devices report
+};
 
 struct ConsoleState {
     bool statusTimerOn = false;
@@ -20,6 +29,14 @@ struct ConsoleState {
     std::string lengthText = "0x80";
     std::string debugNumberText = "0x00";
     std::string emailText = "Email:";
+
+    // Filled by the receive thread, rolled and shown by the status monitor.
+    capture::ReceiveStats stats;
+    // Published by the player and preview windows while they are open; the
+    // receive thread feeds them.
+    std::atomic<std::uint32_t> playSlot{0};
+    capture::Published<capture::StreamFeed> player;
+    capture::Published<capture::PreviewSink> preview;
 };
 
 }  // namespace pemblor::app

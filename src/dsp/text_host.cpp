@@ -15,6 +15,11 @@ int TextHost::runModal(ui::Dialog& dialog) {
     return dialog.result();
 }
 
+void TextHost::post(std::function<void()> fn) {
+    std::lock_guard lock(postMutex_);
+    fn();
+}
+
 void TextHost::sleep(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
 
 }  // namespace pemblor::dsp

@@ -2,6 +2,7 @@
 // A Host for the command-line tools: a message box becomes a line on a
 // stream; there is no one to answer a dialog, so every dialog is cancelled.
 #include <filesystem>
+#include <mutex>
 #include <ostream>
 
 #include "ui/host.hpp"
@@ -22,8 +23,11 @@ public:
     void sleep(int ms) override;
     ui::LocalTime now() override { return ui::systemLocalTime(); }
     const std::filesystem::path& root() const override { return root_; }
+    // There is no event loop: fn runs at once, one at a time.
+    void post(std::function<void()> fn) override;
 
 private:
+    std::mutex postMutex_;
     std::ostream& messages_;
     std::filesystem::path root_;
 };

@@ -1,5 +1,6 @@
 #include "gui/qt_host.hpp"
 
+#include <QCoreApplication>
 #include <QFileDialog>
 #include <QMessageBox>
 #include <QTimer>
@@ -123,5 +124,11 @@ void QtHost::sleep(int ms) {
 }
 
 ui::LocalTime QtHost::now() { return ui::systemLocalTime(); }
+
+void QtHost::post(std::function<void()> fn) {
+    // Queued to the application object, so it runs in whichever event loop
+    // turns next on the user-interface thread, nested modal loops included.
+    QMetaObject::invokeMethod(QCoreApplication::instance(), std::move(fn), Qt::QueuedConnection);
+}
 
 }  // namespace pemblor::gui

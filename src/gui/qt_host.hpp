@@ -34,6 +34,7 @@ public:
     void sleep(int ms) override;
     ui::LocalTime now() override;
     const std::filesystem::path& root() const override { return root_; }
+    void post(std::function<void()> fn) override;
 
     // Called with every new view before it is shown (window menu entries,
     // tests that drive the view).

@@ -62,6 +62,7 @@ int ScriptHost::runModal(ui::Dialog& dialog) {
     stack_.push_back(&dialog);
     drive(dialog);
     // The script ended (or failed) with the dialog still open: close it as Esc would.
+    if (!dialog.ended()) runPosted();
     if (!dialog.ended()) dialog.cancel();
     stack_.pop_back();
     std::erase_if(timers_, [&dialog](const Timer& t) { return t.dialog == &dialog; });
@@ -73,6 +74,8 @@ int ScriptHost::runModal(ui::Dialog& dialog) {
 void ScriptHost::drive(ui::Dialog& dialog) {
     std::string line;
     while (!dialog.ended() && !eof_ && !failed_) {
+        runPosted();
+        if (dialog.ended()) break;
         if (stopRequested() || !std::getline(script_, line) || stopRequested()) {
             eof_ = true;
             break;
@@ -251,11 +254,35 @@ void ScriptHost::wait(std::chrono::milliseconds ms) {
 }
 
 void ScriptHost::sleepUntil(Clock::time_point t) {
+    // Short slices, so that a stop request is seen soon; a post wakes at once.
     constexpr auto kSlice = std::chrono::milliseconds(50);
     while (!stopRequested()) {
+        runPosted();
         const auto now = Clock::now();
         if (now >= t) return;
-        std::this_thread::sleep_for(std::min<Clock::duration>(t - now, kSlice));
+        std::unique_lock lock(postMutex_);
+        postWake_.wait_for(lock, std::min<Clock::duration>(t - now, kSlice), [this] { return !posted_.empty(); });
+    }
+}
+
+void ScriptHost::post(std::function<void()> fn) {
+    {
+        std::lock_guard lock(postMutex_);
+        posted_.push_back(std::move(fn));
+    }
+    postWake_.notify_one();
+}
+
+void ScriptHost::runPosted() {
+    for (;;) {
+        std::function<void()> fn;
+        {
+            std::lock_guard lock(postMutex_);
+            if (posted_.empty()) return;
+            fn = std::move(posted_.front());
+            posted_.pop_front();
+        }
+        fn();
     }
 }
 

@@ -11,9 +11,12 @@
 // open dialog. A handler that runs a modal dialog waits while the script
 // drives that dialog. Timers fire in real time during `wait`.
 #include <chrono>
+#include <condition_variable>
 #include <deque>
 #include <filesystem>
+#include <functional>
 #include <istream>
+#include <mutex>
 #include <optional>
 #include <ostream>
 #include <string>
@@ -46,6 +49,8 @@ public:
     void sleep(int ms) override;
     ui::LocalTime now() override;
     const std::filesystem::path& root() const override { return root_; }
+    // Runs between script lines and while the script waits.
+    void post(std::function<void()> fn) override;
 
 private:
     using Clock = std::chrono::steady_clock;
@@ -65,6 +70,8 @@ private:
     // Sleeps until t, waking early when a stop is requested.
     void sleepUntil(Clock::time_point t);
     void emit(const std::string& event);
+    // Runs what other threads posted, in order (user-interface thread).
+    void runPosted();
     std::optional<std::filesystem::path> nextFileAnswer();
     ui::Dialog& top() { return *stack_.back(); }
 
@@ -86,6 +93,9 @@ private:
     std::vector<ui::Dialog*> stack_;
     std::vector<Timer> timers_;
     std::deque<std::optional<std::filesystem::path>> fileAnswers_;
+    std::mutex postMutex_;
+    std::condition_variable postWake_;
+    std::deque<std::function<void()>> posted_;
 };
 
 }  // namespace pemblor::headless

@@ -1,9 +1,11 @@
 #pragma once
 // Everything the platform gives the console: message boxes, file dialogs,
-// modal runs, timers, sleeps, the clock and the data root. The Qt host, the
+// modal runs, timers, sleeps, the clock, the data root and a way for other
+// threads to hand work to the user-interface thread. The Qt host, the
 // script host and the tests' fake host implement it.
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -48,6 +50,10 @@ public:
     virtual LocalTime now() = 0;
     // The folder that stands for drive C:.
     virtual const std::filesystem::path& root() const = 0;
+    // Runs fn later on the user-interface thread; callable from any thread.
+    // This is how a worker reports to the operator. Posted functions that
+    // have not run when the program ends are dropped.
+    virtual void post(std::function<void()> fn) = 0;
 };
 
 // The local time of the system clock.

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <sstream>
+#include <thread>
 
 #include "headless/script_host.hpp"
 #include "support/console_script.hpp"
@@ -94,6 +95,29 @@ TEST(ScriptHost, TimersFireOnlyWhileWaiting) {
     EXPECT_GE(f.ticks, 3);
     EXPECT_LE(f.ticks, 5);
     EXPECT_THAT(lines, ElementsAre("OPEN 102", "MSG tick\\tone", "CLOSE 102 2"));
+}
+
+// Work posted from another thread runs on the script's thread, in order,
+// while the script waits; none of it runs inside a plain sleep of a handler.
+TEST(ScriptHost, PostedWorkRunsWhileTheScriptWaits) {
+    Fixture f("click 12\nwait 400\n");
+    std::thread::id uiThread;
+    std::vector<int> order;
+    f.dialog.onClick(12, [&] {
+        uiThread = std::this_thread::get_id();
+        std::thread worker([&] {
+            for (int i = 0; i < 3; ++i) f.host.post([&, i] {
+                EXPECT_EQ(std::this_thread::get_id(), uiThread);
+                order.push_back(i);
+                f.dialog.addItem(1003, "posted " + std::to_string(i));
+            });
+        });
+        worker.join();
+        f.host.sleep(20);
+        EXPECT_TRUE(order.empty());
+    });
+    EXPECT_THAT(f.run(), ElementsAre("OPEN 102", "LINE posted 0", "LINE posted 1", "LINE posted 2", "CLOSE 102 2"));
+    EXPECT_EQ(order, (std::vector<int>{0, 1, 2}));
 }
 
 TEST(ScriptHost, ErrorInsideANestedDialogUnwindsEverything) {

@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <functional>
 #include <map>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <utility>
@@ -45,6 +46,26 @@ public:
     void sleep(int ms) override { sleptMs += ms; }
     ui::LocalTime now() override { return clock; }
     const std::filesystem::path& root() const override { return root_; }
+    // Kept until the test runs them with runPosted(), as an event loop would.
+    void post(std::function<void()> fn) override {
+        std::lock_guard lock(postMutex_);
+        posted_.push_back(std::move(fn));
+    }
+    // Runs what was posted so far (and what those post in turn); returns how many ran.
+    int runPosted() {
+        int n = 0;
+        for (;;) {
+            std::function<void()> fn;
+            {
+                std::lock_guard lock(postMutex_);
+                if (posted_.empty()) return n;
+                fn = std::move(posted_.front());
+                posted_.pop_front();
+            }
+            fn();
+            ++n;
+        }
+    }
 
 private:
     std::optional<std::filesystem::path> nextFile(const ui::FileRequest& r) {
@@ -55,6 +76,8 @@ private:
         return a;
     }
     std::filesystem::path root_;
+    std::mutex postMutex_;
+    std::deque<std::function<void()>> posted_;
 };
 
 }  // namespace pemblor::testing
