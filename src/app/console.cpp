@@ -1,6 +1,8 @@
 #include "app/console.hpp"
 
 #include "app/console_impl.hpp"
+#include "capture/capture.hpp"
+#include "dsp/boot_control.hpp"
 #include "resources/dialogs.hpp"
 #include "resources/string_table.hpp"
 #include "tools/superior_lock.hpp"
@@ -76,6 +78,8 @@ void Console::Impl::installHandlers() {
 
 void Console::Impl::attachSubsystems() {
     subsystems.push_back(tools::attachSuperiorLock(seam));
+    subsystems.push_back(dsp::attachBootControl(seam));
+    subsystems.push_back(capture::attachCapture(seam));
 }
 
 void Console::Impl::exit() {
