@@ -1,6 +1,8 @@
 #include "app/console.hpp"
 
 #include "app/console_impl.hpp"
+#include "dsp/debug_commands.hpp"
+#include "memory/memory_tools.hpp"
 #include "resources/dialogs.hpp"
 #include "resources/string_table.hpp"
 #include "tools/superior_lock.hpp"
@@ -76,6 +78,8 @@ void Console::Impl::installHandlers() {
 
 void Console::Impl::attachSubsystems() {
     subsystems.push_back(tools::attachSuperiorLock(seam));
+    subsystems.push_back(memory::attachMemoryTools(seam));
+    subsystems.push_back(dsp::attachDebugCommands(seam));
 }
 
 void Console::Impl::exit() {
