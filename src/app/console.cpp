@@ -3,6 +3,8 @@
 #include "app/console_impl.hpp"
 #include "capture/capture.hpp"
 #include "dsp/boot_control.hpp"
+#include "dsp/debug_commands.hpp"
+#include "memory/memory_tools.hpp"
 #include "resources/dialogs.hpp"
 #include "resources/string_table.hpp"
 #include "tools/superior_lock.hpp"
@@ -78,6 +80,8 @@ void Console::Impl::installHandlers() {
 
 void Console::Impl::attachSubsystems() {
     subsystems.push_back(tools::attachSuperiorLock(seam));
+    subsystems.push_back(memory::attachMemoryTools(seam));
+    subsystems.push_back(dsp::attachDebugCommands(seam));
     subsystems.push_back(dsp::attachBootControl(seam));
     subsystems.push_back(capture::attachCapture(seam));
 }
