@@ -66,9 +66,10 @@ std::size_t SimCard::categoryAnswer(std::uint32_t category, std::span<std::uint8
         case 8: timerInfo(a); break;
         case 9: dspDebugInfo(a); break;
         case 11: primalDataHeader(a); break;
+        case 12: messageInfo(a); break;
         case 13: hardwareVersionInfo(a); break;
         case 14: commandListInfo(a); break;
-        default: break;  // 10, 12: no encoded block header, no SDK message yet
+        default: break;  // 10: no encoded block header yet
     }
     return kMaxInfoAnswer;
 }
@@ -99,8 +100,8 @@ void SimCard::dspDeviceInfo(std::span<std::uint8_t> a) const {
 
 void SimCard::channelInfo(std::span<std::uint8_t> a) const {
     for (std::size_t ch = 0; ch < kChannelCount; ++ch)
-        storeWords(a.subspan(ch * 16), {static_cast<std::uint32_t>(ch), mainSwitches_[ch] ? 1u : 0u,
-                                        subSwitches_[ch] ? 1u : 0u, 0});
+        storeWords(a.subspan(ch * 16), {static_cast<std::uint32_t>(ch), encodingOn_[ch] ? 1u : 0u,
+                                        picturesOn_[ch] ? 1u : 0u, 0});
 }
 
 void SimCard::busSlotInfo(std::span<std::uint8_t> a) const {
@@ -136,6 +137,15 @@ void SimCard::dspDebugInfo(std::span<std::uint8_t> a) {
 void SimCard::primalDataHeader(std::span<std::uint8_t> a) const {
     storeWords(a, {word(kPictureWidth), word(kPictureHeight), 422, word(kOriginalVideoAreaSize),
                    areas_.currentToken(AreaKind::OriginalVideo)});
+}
+
+// The last doorbell message: source (1 DSP, 2 PCI), its count word, the
+// number of messages so far, then its first bytes.
+void SimCard::messageInfo(std::span<std::uint8_t> a) const {
+    constexpr std::size_t kTextAt = 16;
+    storeWords(a, {static_cast<std::uint32_t>(message_.source), message_.count, message_.received, 0});
+    const std::size_t n = std::min<std::size_t>({message_.count, kMaxMessageBytes, a.size() - kTextAt});
+    std::copy_n(message_.bytes.begin(), n, a.begin() + kTextAt);
 }
 
 void SimCard::hardwareVersionInfo(std::span<std::uint8_t> a) const {
