@@ -48,6 +48,10 @@ std::span<const SimCard::Route> SimCard::routes() {
         {driver::kDspState, &SimCard::dspState},
         {driver::kDspReset, &SimCard::dspReset},
         {driver::kDspInterrupt, &SimCard::dspInterrupt},
+        {driver::kDspLoadBlock, &SimCard::loadBlock},
+        {driver::kSetDspTime, &SimCard::setDspTime},
+        {driver::kSetDmaVaddr, &SimCard::setDmaVaddr},
+        {driver::kSetDmaOaddr, &SimCard::setDmaOaddr},
         {driver::kChannelSwitch, &SimCard::channelSwitch},
         {driver::kSubChannelSwitch, &SimCard::subChannelSwitch},
         {driver::kChannelStatus, &SimCard::channelStatus},
@@ -68,7 +72,8 @@ SimCard::SimCard(int number, CardSettings settings, TokenSource& tokens)
       serial_(settings_.serial.value_or(defaultSerial(number))),
       slot_(settings_.slot.value_or(defaultSlot(number))),
       tokens_(tokens),
-      memory_(settings_.stuck) {
+      memory_(settings_.stuck),
+      dsp_(settings_.dspMode, std::chrono::milliseconds(settings_.bootMs), SimClock::now()) {
     // Power-up values of the decoder chip: a fixed byte per register, so
     // that a read shows something a cleared buffer would not.
     for (std::size_t reg = 0; reg < kDecoderRegisterCount; ++reg)
@@ -191,15 +196,15 @@ ControlResult SimCard::switchChannel(const Request& r, std::array<bool, kChannel
     return done(0);
 }
 
-ControlResult SimCard::channelSwitch(const Request& r) { return switchChannel(r, encodingOn_); }
-ControlResult SimCard::subChannelSwitch(const Request& r) { return switchChannel(r, picturesOn_); }
+ControlResult SimCard::channelSwitch(const Request& r) { return switchChannel(r, dsp_.encoding()); }
+ControlResult SimCard::subChannelSwitch(const Request& r) { return switchChannel(r, dsp_.pictures()); }
 
 // Words 0..3: encoding of channels 1..4 on; words 4..7: their pictures.
 ControlResult SimCard::writeStatusWords(const Request& r) {
     if (r.out.size() < kStatusBytes) return kFailed;
     for (std::size_t ch = 0; ch < kChannelCount; ++ch) {
-        storeU32(r.out, ch * 4, encodingOn_[ch] ? 1 : 0);
-        storeU32(r.out, 16 + ch * 4, picturesOn_[ch] ? 1 : 0);
+        storeU32(r.out, ch * 4, dsp_.encoding()[ch] ? 1 : 0);
+        storeU32(r.out, 16 + ch * 4, dsp_.pictures()[ch] ? 1 : 0);
     }
     return done(kStatusBytes);
 }
@@ -216,7 +221,7 @@ ControlResult SimCard::channelStatusAck(const Request& r) {
 
 ControlResult SimCard::dspState(const Request& r) {
     if (!r.in.empty() || r.out.size() < 4) return kFailed;
-    storeU32(r.out, 0, dspState_);
+    storeU32(r.out, 0, dsp_.state(SimClock::now()));
     return done(4);
 }
 
@@ -226,13 +231,50 @@ ControlResult SimCard::dspReset(const Request& r) {
     return done(0);
 }
 
-// A reset stops the encoder, so the channels are off afterwards, and puts
-// the bar 0 view back on page 0.
+// A reset stops the program and the encoder, so the channels are off
+// afterwards, and puts the bar 0 view back on page 0.
 void SimCard::resetDsp() {
-    dspState_ = kDspStateHeldInReset;
-    encodingOn_.fill(false);
-    picturesOn_.fill(false);
+    dsp_.reset();
     memory_.setBar1Word(kDsppOffset, 0);
+}
+
+ControlResult SimCard::dspInterrupt(const Request& r) {
+    if (!r.in.empty()) return kFailed;
+    dsp_.interrupt(SimClock::now());
+    return done(0);
+}
+
+// The block's bytes go into the DSP's memory, where the windows show them;
+// the answer's word 1 counts the bytes taken, header included.
+ControlResult SimCard::loadBlock(const Request& r) {
+    constexpr std::size_t kHeader = 8;
+    if (r.in.size() < kHeader || r.out.size() < 8) return kFailed;
+    const auto data = r.in.subspan(kHeader);
+    if (!memory_.dsp().write(loadU32(r.in, 4), data)) return kFailed;
+    dsp_.blockLoaded(data.size());
+    storeU32(r.out, 0, loadU32(r.in, 0));
+    storeU32(r.out, 4, static_cast<std::uint32_t>(r.in.size()));
+    return done(8);
+}
+
+ControlResult SimCard::setDspTime(const Request& r) {
+    if (r.in.size() != 24) return kFailed;
+    ClockRecord clock{};
+    for (std::size_t i = 0; i < clock.size(); ++i) clock[i] = loadU32(r.in, i * 4);
+    dsp_.setClock(clock, SimClock::now());
+    return done(0);
+}
+
+ControlResult SimCard::setDmaVaddr(const Request& r) {
+    if (!r.in.empty()) return kFailed;
+    dsp_.setDma(kDmaVaddr);
+    return done(0);
+}
+
+ControlResult SimCard::setDmaOaddr(const Request& r) {
+    if (!r.in.empty()) return kFailed;
+    dsp_.setDma(kDmaOaddr);
+    return done(0);
 }
 
 // --- bar 1 registers -----------------------------------------------------------------
@@ -260,12 +302,6 @@ void SimCard::ringDoorbell(MessageSource source) {
     const std::size_t n = std::min<std::size_t>(message_.count, kMaxMessageBytes);
     memory_.dsp().read(area + kMessageTextOffset, std::span(message_.bytes).first(n));
     ++message_.received;
-}
-
-// Without a loaded program the interrupt starts nothing.
-ControlResult SimCard::dspInterrupt(const Request& r) {
-    if (!r.in.empty()) return kFailed;
-    return done(0);
 }
 
 }  // namespace pemblor::sim

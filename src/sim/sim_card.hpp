@@ -10,16 +10,12 @@
 
 #include "driver/transport.hpp"
 #include "sim/sim_areas.hpp"
+#include "sim/sim_dsp.hpp"
 #include "sim/sim_memory.hpp"
 #include "sim/sim_settings.hpp"
 
 namespace pemblor::sim {
 
-// DSP states other than running (21): the card holds no program yet.
-inline constexpr std::uint32_t kDspStatePoweredUp = 0;
-inline constexpr std::uint32_t kDspStateHeldInReset = 1;
-
-inline constexpr std::size_t kChannelCount = 4;
 inline constexpr std::size_t kDecoderRegisterCount = 256;
 
 // The two message areas in external memory (page 0x200 of the bar 0 view):
@@ -76,12 +72,17 @@ private:
     driver::ControlResult dspState(const Request& r);
     driver::ControlResult dspReset(const Request& r);
     driver::ControlResult dspInterrupt(const Request& r);
+    driver::ControlResult loadBlock(const Request& r);
+    driver::ControlResult setDspTime(const Request& r);
+    driver::ControlResult setDmaVaddr(const Request& r);
+    driver::ControlResult setDmaOaddr(const Request& r);
     // Auxiliary command and its sub-codes (sim_card_aux.cpp).
     driver::ControlResult auxCommand(const Request& r);
     driver::ControlResult readDecoderRegister(const Request& r);
     driver::ControlResult writeDecoderRegister(const Request& r);
     driver::ControlResult readPhysical(const Request& r);
     driver::ControlResult readDspField(const Request& r);
+    driver::ControlResult setDmaPaddr(const Request& r);
     driver::ControlResult readOriginalVideo(const Request& r);
     driver::ControlResult writeOriginalVideo(const Request& r);
     // Side effects of a write to bar 1: reset, doorbells.
@@ -92,9 +93,9 @@ private:
     driver::ControlResult deviceInfo(const Request& r);
     // Fills the 256-byte answer; returns its length.
     std::size_t categoryAnswer(std::uint32_t category, std::span<std::uint8_t, kMaxInfoAnswer> a);
-    void generalInfo(std::span<std::uint8_t> a) const;
+    void generalInfo(std::span<std::uint8_t> a);
     void counterInfo(std::span<std::uint8_t> a);
-    void dspDeviceInfo(std::span<std::uint8_t> a) const;
+    void dspDeviceInfo(std::span<std::uint8_t> a);
     void channelInfo(std::span<std::uint8_t> a) const;
     void busSlotInfo(std::span<std::uint8_t> a) const;
     void encodedDmaInfo(std::span<std::uint8_t> a) const;
@@ -119,10 +120,7 @@ private:
     std::mutex mutex_;
     MemoryWindows memory_;
     MappedAreas areas_;
-    // Per channel: encoding (main and sub-stream), pictures (preview and original video).
-    std::array<bool, kChannelCount> encodingOn_{};
-    std::array<bool, kChannelCount> picturesOn_{};
-    std::uint32_t dspState_ = kDspStatePoweredUp;
+    SimDsp dsp_;
     std::array<std::uint32_t, kDecoderRegisterCount> decoderRegisters_{};
     // The last message a doorbell announced, and how many there were.
     struct Message {

@@ -38,6 +38,7 @@ ControlResult SimCard::auxCommand(const Request& r) {
         case driver::kAuxWriteDecoderRegister: return writeDecoderRegister(r);
         case driver::kAuxReadPhysical: return readPhysical(r);
         case driver::kAuxReadDspField: return readDspField(r);
+        case driver::kAuxSetDmaPaddr: return setDmaPaddr(r);
         case driver::kAuxReadOriginalVideo: return readOriginalVideo(r);
         case driver::kAuxWriteOriginalVideo: return writeOriginalVideo(r);
         default:
@@ -77,6 +78,12 @@ ControlResult SimCard::readPhysical(const Request& r) {
 ControlResult SimCard::readDspField(const Request& r) {
     if (r.in.size() != kAddressRecord || !memory_.dsp().read(loadU32(r.in, 4), r.out)) return kFailed;
     return done(r.out.size());
+}
+
+ControlResult SimCard::setDmaPaddr(const Request& r) {
+    if (r.in.size() != kAddressRecord || loadU32(r.in, 4) != 0) return kFailed;
+    dsp_.setDma(kDmaPaddr);
+    return done(0);
 }
 
 ControlResult SimCard::readOriginalVideo(const Request& r) {

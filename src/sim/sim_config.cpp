@@ -181,10 +181,40 @@ bool readStuck(std::string_view, std::string_view value, Section& section, std::
     return true;
 }
 
+bool readDsp(std::string_view, std::string_view value, Section& section, std::string& error) {
+    if (value == "normal") {
+        section.card.dspMode = DspMode::Normal;
+    } else if (value == "running") {
+        section.card.dspMode = DspMode::Running;
+    } else {
+        error = "dsp must be normal or running, not '" + std::string(value) + "'";
+        return false;
+    }
+    return true;
+}
+
+// A number no larger than limit.
+bool readBounded(std::string_view key, std::string_view value, std::uint32_t limit, std::uint32_t& out,
+                 std::string& error) {
+    std::uint32_t n = 0;
+    if (!readWord(value, n, error)) return false;
+    if (n > limit) {
+        error = std::string(key) + " must be at most " + std::to_string(limit);
+        return false;
+    }
+    out = n;
+    return true;
+}
+
+bool readBootMs(std::string_view, std::string_view value, Section& section, std::string& error) {
+    return readBounded("boot_ms", value, 60000, section.card.bootMs, error);
+}
+
 constexpr KeyRule kKeys[] = {
     {"present", readPresent}, {"version", readVersion}, {"hardware", readHardware},
     {"serial", readSerial},   {"slot", readSlot},       {"map", readMap},
     {"fail", readFail},       {"info.", readInfo},      {"stuck", readStuck},
+    {"dsp", readDsp},         {"boot_ms", readBootMs},
 };
 
 // Drops a comment: '#' or ';' at the start or after a blank.

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "sim/dsp_memory.hpp"
+#include "sim/sim_dsp.hpp"
 
 namespace pemblor::sim {
 
@@ -31,6 +32,9 @@ struct CardSettings {
     std::map<std::uint32_t, std::vector<std::uint8_t>> info;
     // Faulty memory cells: the byte at a DSP address always reads its value.
     StuckBytes stuck;
+    // How the DSP comes up, and how long its program takes to boot.
+    DspMode dspMode = DspMode::Normal;
+    std::uint32_t bootMs = 200;
 };
 
 struct SimSettings {

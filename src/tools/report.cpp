@@ -87,7 +87,7 @@ private:
         // One buffer for all categories: a short or failed answer leaves the
         // bytes of the categories before it, which category 9's line may use.
         std::array<std::uint8_t, kInfoBufferSize> info{};
-        const app::LineSink append = [this](std::string_view line) { console_.appendLine(line); };
+        const memory::LineSink append = [this](std::string_view line) { console_.appendLine(line); };
         for (std::uint32_t c = 0; c < kCategoryCount; ++c) {
             const std::uint32_t count = console_.link().deviceInfo(c, info);
             app::appendCategoryDump(d.item(kCategory, c), c, info, count, append);

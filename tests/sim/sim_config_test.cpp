@@ -36,7 +36,9 @@ TEST(SimConfig, EveryKeyReachesItsCard) {
         "info.3 = 01 02 0a0B\n"
         "info.A = 0xff\n"
         "info.14 =\n"
-        "stuck = 0xC05 0xFB, 0x87FFFFFF 0 ,0x80000000 255\n");
+        "stuck = 0xC05 0xFB, 0x87FFFFFF 0 ,0x80000000 255\n"
+        "dsp = running\n"
+        "boot_ms = 0\n");
     ASSERT_EQ(s.cards.size(), 3u);
     const CardSettings& c = s.cards.at(2);
     EXPECT_EQ(c.version, 0x01070604u);
@@ -51,6 +53,8 @@ TEST(SimConfig, EveryKeyReachesItsCard) {
     ASSERT_TRUE(c.info.contains(14));
     EXPECT_TRUE(c.info.at(14).empty());
     EXPECT_EQ(c.stuck, (StuckBytes{{0xC05, 0xFB}, {0x87FFFFFF, 0}, {0x80000000, 0xFF}}));
+    EXPECT_EQ(c.dspMode, DspMode::Running);
+    EXPECT_EQ(c.bootMs, 0u);
     // Untouched cards keep their defaults.
     EXPECT_EQ(s.cards.at(0).version, CardSettings{}.version);
     EXPECT_FALSE(s.cards.at(0).serial.has_value());
@@ -125,6 +129,8 @@ TEST(SimConfig, BadSettingsAreRefusedWithFileLineAndReason) {
         {"[card 1]\nstuck = 0x10 0x100\n", "sim.ini:2: stuck value 0x100 is not a byte"},
         {"[card 1]\nstuck = 16 1, 0x10 2\n", "sim.ini:2: stuck address 0x10 given twice"},
         {"[card 1]\nstuck = x 1\n", "sim.ini:2: 'x' is not a 32-bit number"},
+        {"[card 1]\ndsp = fast\n", "sim.ini:2: dsp must be normal or running, not 'fast'"},
+        {"[card 1]\nboot_ms = 60001\n", "sim.ini:2: boot_ms must be at most 60000"},
     };
     for (const auto& c : cases) {
         const std::string error = refusal(c.text);
