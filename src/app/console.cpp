@@ -2,6 +2,8 @@
 
 #include "app/console_impl.hpp"
 #include "app/status_monitor.hpp"
+#include "capture/capture.hpp"
+#include "dsp/boot_control.hpp"
 #include "dsp/debug_commands.hpp"
 #include "memory/memory_tools.hpp"
 #include "resources/dialogs.hpp"
@@ -82,6 +84,8 @@ void Console::Impl::attachSubsystems() {
     subsystems.push_back(tools::attachSuperiorLock(seam));
     subsystems.push_back(memory::attachMemoryTools(seam));
     subsystems.push_back(dsp::attachDebugCommands(seam));
+    subsystems.push_back(dsp::attachBootControl(seam));
+    subsystems.push_back(capture::attachCapture(seam));
     subsystems.push_back(attachStatusMonitor(seam));
     subsystems.push_back(tools::attachReport(seam));
 }
