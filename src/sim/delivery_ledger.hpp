@@ -38,7 +38,7 @@ public:
     // Queued items that reception's end left undelivered.
     void undelivered(std::size_t items) { undelivered_ += items; }
 
-    const std::array<SlotTally, kStreamCount>& slots() const { return slots_; }
+    const std::array<SlotTally, kStreamCount>& streamSlots() const { return slots_; }
     std::uint64_t originalVideoBytes() const { return originalVideoBytes_; }
     const std::map<std::uint32_t, std::uint64_t>& previews() const { return previews_; }
     std::uint64_t debugRecords() const { return debugRecords_; }

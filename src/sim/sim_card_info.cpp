@@ -92,7 +92,7 @@ void SimCard::counterInfo(std::span<std::uint8_t> a) {
     const std::uint32_t n = counterReads_;
     const DeliveryLedger& ledger = reception_.ledger();
     std::uint64_t blocks = 0;
-    for (const SlotTally& slot : ledger.slots()) blocks += slot.blocks;
+    for (const SlotTally& slot : ledger.streamSlots()) blocks += slot.blocks;
     storeWords(a, {requests_, 0x100 + 5 * n, 0x200 + memoryRequests_ + 8 * n, 0x300 + n,
                    static_cast<std::uint32_t>(ledger.records()), static_cast<std::uint32_t>(ledger.fetches()),
                    word(reception_.queued()), static_cast<std::uint32_t>(ledger.undelivered()),
