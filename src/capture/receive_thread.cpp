@@ -1,5 +1,6 @@
 #include "capture/receive_thread.hpp"
 
+#include <pthread.h>
 #include <sys/resource.h>
 #include <unistd.h>
 
@@ -50,6 +51,8 @@ void ReceiveThread::reap(std::chrono::steady_clock::time_point until, bool letGo
 
 void ReceiveThread::run(std::shared_ptr<ReceiveSession> s, driver::DriverLink& link) {
     setpriority(PRIO_PROCESS, static_cast<id_t>(gettid()), kRaisedNice);
+    // Named, so that top -H and ps -L show what it costs.
+    pthread_setname_np(pthread_self(), "pemblor-receive");
     std::array<std::uint8_t, kFetchSize> records{};
     ReceiveCounters& counters = s->dispatcher.stats().counters;
     while (!s->stop.load()) {
