@@ -4,6 +4,7 @@
 #include "resources/dialogs.hpp"
 #include "resources/string_table.hpp"
 #include "tools/superior_lock.hpp"
+#include "video/video_windows.hpp"
 
 namespace pemblor::app {
 
@@ -76,6 +77,7 @@ void Console::Impl::installHandlers() {
 
 void Console::Impl::attachSubsystems() {
     subsystems.push_back(tools::attachSuperiorLock(seam));
+    subsystems.push_back(video::attachVideoWindows(seam));
 }
 
 void Console::Impl::exit() {

@@ -10,10 +10,21 @@
 #include "capture/receive_stats.hpp"
 #include "capture/stream_consumers.hpp"
 
+namespace pemblor::video {
+class Renderer;
+class DecoderFactory;
+}  // namespace pemblor::video
+
 namespace pemblor::app {
 
 struct ConsoleOptions {
     std::string supportEmail;  // shown by the e-mail label and after the all-devices report
+    // What draws the player's and the preview's pictures, given by the
+    // platform next to its host (the desktop's surfaces, the script host's
+    // store). None: the video windows' Start reports that rendering failed.
+    video::Renderer* renderer = nullptr;
+    // What decodes the played stream; none: the FFmpeg decoder.
+    video::DecoderFactory* decoders = nullptr;
 };
 
 struct ConsoleState {
