@@ -2,6 +2,7 @@
 // Runs the console window from a script, in process, on simulated cards: the
 // way an operator drives the headless console, without starting a process.
 #include <filesystem>
+#include <functional>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -27,15 +28,24 @@ inline std::vector<std::string> splitLines(const std::string& text) {
     return lines;
 }
 
+// Stands in for parts of the video windows' platform: given the script host's
+// renderer, returns the options to run the console with (for example with a
+// renderer or decoder that fails on purpose).
+using VideoSeam = std::function<app::ConsoleOptions(video::Renderer& hostRenderer)>;
+
 inline ScriptRun runConsoleScript(const std::string& script, sim::SimSettings settings,
-                                  std::filesystem::path root = std::filesystem::temp_directory_path()) {
+                                  std::filesystem::path root = std::filesystem::temp_directory_path(),
+                                  const VideoSeam& video = {}) {
     std::istringstream in(script);
     std::ostringstream out, err;
     sim::SimTransport transport(std::move(settings));
     headless::ScriptHost host(in, out, err, std::move(root));
     driver::DriverLink link(transport);
     {
-        app::Console console(host, link);
+        app::ConsoleOptions options;
+        options.renderer = &host.renderer();
+        if (video) options = video(host.renderer());
+        app::Console console(host, link, options);
         console.run();
     }
     return {splitLines(out.str()), err.str(), host.exitCode()};
