@@ -2,6 +2,8 @@
 BUILD ?= build
 JOBS  ?= $(shell nproc)
 CMAKE_FLAGS ?=
+# Card settings of `make run`: Dev1 in service, Dev0 at power-up.
+SIM_CONFIG ?= scripts/run-cards.ini
 
 .PHONY: all deps configure build run test bench sanitize tsan clean
 
@@ -23,10 +25,10 @@ build: configure
 run: configure
 	cmake --build $(BUILD) -j $(JOBS) --target programs
 	@if [ -n "$$DISPLAY$$WAYLAND_DISPLAY" ] && [ -x $(BUILD)/src/gui/pemblor ]; then \
-	  $(BUILD)/src/gui/pemblor $(ARGS); \
+	  $(BUILD)/src/gui/pemblor --sim-config $(SIM_CONFIG) $(ARGS); \
 	else \
 	  echo "No display: running the headless demo (scripts/demo.txt)"; \
-	  $(BUILD)/cli/pemblorctl $(ARGS) console --script scripts/demo.txt; \
+	  $(BUILD)/cli/pemblorctl --sim-config $(SIM_CONFIG) $(ARGS) console --script scripts/demo.txt; \
 	fi
 
 test: build

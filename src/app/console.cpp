@@ -1,8 +1,14 @@
 #include "app/console.hpp"
 
 #include "app/console_impl.hpp"
+#include "app/status_monitor.hpp"
+#include "capture/capture.hpp"
+#include "dsp/boot_control.hpp"
+#include "dsp/debug_commands.hpp"
+#include "memory/memory_tools.hpp"
 #include "resources/dialogs.hpp"
 #include "resources/string_table.hpp"
+#include "tools/report.hpp"
 #include "tools/superior_lock.hpp"
 #include "video/video_windows.hpp"
 
@@ -77,6 +83,12 @@ void Console::Impl::installHandlers() {
 
 void Console::Impl::attachSubsystems() {
     subsystems.push_back(tools::attachSuperiorLock(seam));
+    subsystems.push_back(memory::attachMemoryTools(seam));
+    subsystems.push_back(dsp::attachDebugCommands(seam));
+    subsystems.push_back(dsp::attachBootControl(seam));
+    subsystems.push_back(capture::attachCapture(seam));
+    subsystems.push_back(attachStatusMonitor(seam));
+    subsystems.push_back(tools::attachReport(seam));
     subsystems.push_back(video::attachVideoWindows(seam));
 }
 
@@ -98,6 +110,7 @@ Console::~Console() { shutdown(); }
 ui::Dialog& Console::dialog() { return impl_->dialog; }
 ui::Host& Console::host() { return impl_->host; }
 driver::DriverLink& Console::link() { return impl_->link; }
+ConsoleState& Console::state() { return impl_->state; }
 
 int Console::run() {
     const int result = impl_->host.runModal(impl_->dialog);

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <string>
 
+#include "app/status_history.hpp"
 #include "capture/published.hpp"
 #include "capture/receive_stats.hpp"
 #include "capture/stream_consumers.hpp"
@@ -25,6 +26,9 @@ struct ConsoleOptions {
     video::Renderer* renderer = nullptr;
     // What decodes the played stream; none: the FFmpeg decoder.
     video::DecoderFactory* decoders = nullptr;
+    // The report appends the list to the log file; pemblorctl report clears
+    // it unless --log is given, and prints the report instead.
+    bool reportSavesLog = true;
 };
 
 struct ConsoleState {
@@ -43,6 +47,8 @@ struct ConsoleState {
 
     // Filled by the receive thread, rolled and shown by the status monitor.
     capture::ReceiveStats stats;
+    // What each status tick rolled, for the statistics window.
+    StatusHistory history;
     // Published by the player and preview windows while they are open; the
     // receive thread feeds them.
     std::atomic<std::uint32_t> playSlot{0};

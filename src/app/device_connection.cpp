@@ -2,8 +2,8 @@
 #include <array>
 
 #include "app/console_impl.hpp"
+#include "app/info_dump.hpp"
 #include "app/printf_line.hpp"
-#include "app/safe_format.hpp"
 #include "driver/little_endian.hpp"
 #include "resources/string_table.hpp"
 
@@ -14,8 +14,6 @@ using driver::loadU32;
 
 namespace {
 constexpr std::size_t kInfoBufferSize = 256;  // 64 words
-constexpr int kCategoryTemplate = 9;          // "9 DSP Debug Inf": a template and three words
-constexpr std::size_t kTemplateOffset = 16;
 }  // namespace
 
 void Console::Impl::openDevice() {
@@ -88,23 +86,8 @@ void Console::Impl::dumpDeviceInfo() {
     std::array<std::uint8_t, kInfoBufferSize> info{};
     const std::uint32_t r = link.deviceInfo(static_cast<std::uint32_t>(c), info);
     owner.clearList();
-    std::string line = printfLine("DevInf: %s=%0x Length=%d RCount=%d", dialog.selectedText(kCategory).c_str(),
-                                  static_cast<unsigned>(c), static_cast<int>(kInfoBufferSize), static_cast<int>(r));
-    static constexpr char kHex[] = "0123456789ABCDEF";
-    for (std::uint32_t i = 0; i < r && i < info.size(); ++i) {
-        if (i % 16 == 0) {
-            owner.appendLine(line);
-            line = printfLine("0x%04X ", i);
-        }
-        line += kHex[info[i] >> 4];
-        line += kHex[info[i] & 0xF];
-        line += ' ';
-    }
-    owner.appendLine(line);
-    if (c == kCategoryTemplate) {
-        const std::array<std::uint32_t, 3> args{loadU32(info, 4), loadU32(info, 8), loadU32(info, 12)};
-        owner.appendLine(safeFormat(boundedCString(info, kTemplateOffset), args));
-    }
+    appendCategoryDump(dialog.selectedText(kCategory), static_cast<std::uint32_t>(c), info, r,
+                       [this](std::string_view line) { owner.appendLine(line); });
 }
 
 }  // namespace pemblor::app

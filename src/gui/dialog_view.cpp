@@ -2,6 +2,7 @@
 
 #include <QAction>
 #include <QCheckBox>
+#include <QCloseEvent>
 #include <QComboBox>
 #include <QGroupBox>
 #include <QKeyEvent>
@@ -15,6 +16,7 @@
 #include <QShortcut>
 #include <QTextBlock>
 
+#include "gui/busy_cursor.hpp"
 #include "gui/control_widgets.hpp"
 #include "gui/item_list_model.hpp"
 #include "gui/qt_text.hpp"
@@ -359,9 +361,22 @@ void DialogView::syncReadOnly(int index) {
 
 // --- widgets -> model ---------------------------------------------------------------
 
+template <typename Fn>
+void DialogView::runHandler(Fn&& fn) {
+    {
+        BusyCursor busy;
+        Updating running(handling_);
+        fn();
+    }
+    if (handling_ == 0 && closeDeferred_) {
+        closeDeferred_ = false;
+        close();
+    }
+}
+
 void DialogView::userClicked(int id) {
     if (updating_ > 0) return;
-    dialog_.click(id);
+    runHandler([&] { dialog_.click(id); });
     // The model may have refused or changed the state (a disabled box, a handler).
     const int index = dialog_.indexOf(id);
     if (index >= 0) syncChecked(index);
@@ -402,7 +417,7 @@ bool DialogView::handleKey(QObject* target, int key, Qt::KeyboardModifiers modif
         if (b->isEnabled()) b->click();
         return true;
     }
-    dialog_.pressEnter();
+    runHandler([&] { dialog_.pressEnter(); });
     return true;
 }
 
@@ -443,6 +458,17 @@ ui::SizeKind DialogView::sizeKind() const {
     if (state & Qt::WindowMaximized) return ui::SizeKind::Maximized;
     if (state & Qt::WindowFullScreen) return ui::SizeKind::Other;
     return ui::SizeKind::Restored;
+}
+
+void DialogView::closeEvent(QCloseEvent* event) {
+    // The window keeps painting while a handler sleeps, and a close box click
+    // can arrive then; it takes effect when the handler is done, as a click would.
+    if (handling_ > 0) {
+        closeDeferred_ = true;
+        event->ignore();
+        return;
+    }
+    QDialog::closeEvent(event);
 }
 
 void DialogView::resizeEvent(QResizeEvent* event) {

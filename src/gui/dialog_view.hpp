@@ -50,6 +50,8 @@ protected:
     void keyPressEvent(QKeyEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void changeEvent(QEvent* event) override;
+    // A close box clicked while a handler runs closes once it has ended.
+    void closeEvent(QCloseEvent* event) override;
 
 private:
     struct Entry {
@@ -68,6 +70,9 @@ private:
     void syncChecked(int index);
     void syncReadOnly(int index);
     void userClicked(int id);
+    // Runs a handler of the model: busy cursor on, a close deferred till it ends.
+    template <typename Fn>
+    void runHandler(Fn&& fn);
     void userText(int id, const QString& text);
     void userSelected(int id, int row);
 
@@ -75,6 +80,8 @@ private:
     std::vector<Entry> entries_;  // parallel to dialog_.controls()
     int token_ = 0;
     int updating_ = 0;  // > 0 while the view writes model state into widgets
+    int handling_ = 0;  // > 0 while a click's handler runs
+    bool closeDeferred_ = false;
 };
 
 }  // namespace pemblor::gui

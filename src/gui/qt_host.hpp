@@ -2,10 +2,12 @@
 // The desktop Host: Qt message boxes and file dialogs, modal runs of dialog
 // views in nested event loops, Qt timers, plain sleeps and the system clock.
 #include <QObject>
+#include <deque>
 #include <filesystem>
 #include <functional>
 #include <map>
 #include <memory>
+#include <set>
 #include <utility>
 #include <vector>
 
@@ -31,6 +33,8 @@ public:
     int runModal(ui::Dialog& dialog) override;
     void setTimer(ui::Dialog& dialog, int timerId, int periodMs) override;
     void killTimer(ui::Dialog& dialog, int timerId) override;
+    // On the user-interface thread the windows keep painting meanwhile; user
+    // input, timers and posted work wait until the handler is done.
     void sleep(int ms) override;
     ui::LocalTime now() override;
     const std::filesystem::path& root() const override { return root_; }
@@ -47,6 +51,20 @@ public:
     bool timerActive(const ui::Dialog& dialog, int timerId) const;
 
 private:
+    // What a sleeping handler holds back: timer ticks (one per timer: a tick
+    // that is due is due once) and posted work, in order. Posted work is
+    // shared with its queued calls, which need no host.
+    struct HeldBack {
+        int sleeping = 0;
+        std::set<std::pair<ui::Dialog*, int>> ticks;
+        std::deque<std::function<void()>> posted;
+        // Runs the posted work while no handler sleeps.
+        void runPosted();
+    };
+    void timerFired(ui::Dialog& dialog, int timerId);
+    // Runs what was held back, once no handler sleeps any more.
+    void release();
+
     std::optional<std::filesystem::path> runFileDialog(QFileDialog& box, const ui::FileRequest& request);
     void killTimers(const ui::Dialog& dialog);
     void retire(std::unique_ptr<QTimer> timer);
@@ -56,6 +74,8 @@ private:
     std::vector<ViewHook> viewHooks_;
     std::map<std::pair<const ui::Dialog*, int>, std::unique_ptr<QTimer>> timers_;
     std::vector<std::unique_ptr<QTimer>> retired_;  // killed, deleted when no handler can run
+    std::shared_ptr<HeldBack> held_ = std::make_shared<HeldBack>();
+    std::unique_ptr<QObject> context_;  // queued calls that need the host die with it
 };
 
 }  // namespace pemblor::gui

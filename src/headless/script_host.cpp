@@ -44,9 +44,28 @@ std::optional<std::filesystem::path> ScriptHost::nextFileAnswer() {
     return answer;
 }
 
-std::optional<std::filesystem::path> ScriptHost::openFile(const ui::FileRequest&) { return nextFileAnswer(); }
+namespace {
 
-std::optional<std::filesystem::path> ScriptHost::saveFile(const ui::FileRequest&) { return nextFileAnswer(); }
+// A name given without an extension gets the dialog's default one, as a file
+// dialog gives it: always when saving, when no such file exists when opening.
+std::optional<std::filesystem::path> withDefaultExtension(std::optional<std::filesystem::path> answer,
+                                                          const ui::FileRequest& request, bool opening) {
+    if (!answer || answer->has_extension() || request.defaultExtension.empty()) return answer;
+    std::error_code ec;
+    if (opening && std::filesystem::exists(*answer, ec)) return answer;
+    answer->replace_extension(request.defaultExtension);
+    return answer;
+}
+
+}  // namespace
+
+std::optional<std::filesystem::path> ScriptHost::openFile(const ui::FileRequest& request) {
+    return withDefaultExtension(nextFileAnswer(), request, true);
+}
+
+std::optional<std::filesystem::path> ScriptHost::saveFile(const ui::FileRequest& request) {
+    return withDefaultExtension(nextFileAnswer(), request, false);
+}
 
 int ScriptHost::runModal(ui::Dialog& dialog) {
     dialog.reopen();

@@ -86,6 +86,12 @@ std::span<std::uint8_t> MappedAreas::resolve(std::uint32_t token) {
     return {};
 }
 
+std::span<std::uint8_t> MappedAreas::storage(AreaKind kind) {
+    ZeroedBuffer& buffer = storage_[static_cast<std::size_t>(kind)];
+    if (buffer.empty()) buffer.allocate(areaSize(kind));
+    return buffer.bytes();
+}
+
 std::uint32_t MappedAreas::currentToken(AreaKind kind) const {
     return mappings_.empty() ? 0 : mappings_.back().tokens[static_cast<std::size_t>(kind)];
 }

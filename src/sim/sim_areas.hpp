@@ -55,6 +55,9 @@ public:
     // The area a live token stands for; empty otherwise. The storage stays
     // with the card, so a span handed out earlier never dangles.
     std::span<std::uint8_t> resolve(std::uint32_t token);
+    // The card's own view of an area, mapped or not: the storage, allocated
+    // on first use; empty when its memory cannot be had.
+    std::span<std::uint8_t> storage(AreaKind kind);
     // The token of an area in the newest live mapping; 0 when none.
     std::uint32_t currentToken(AreaKind kind) const;
     std::size_t liveMappings() const { return mappings_.size(); }

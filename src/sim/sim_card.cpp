@@ -39,6 +39,7 @@ std::span<const SimCard::Route> SimCard::routes() {
         {driver::kReadBytes, &SimCard::readBytes},
         {driver::kWriteBytes, &SimCard::writeBytes},
         {driver::kDeviceInfo, &SimCard::deviceInfo},
+        {driver::kAuxCommand, &SimCard::auxCommand},
         {driver::kDriverVersion, &SimCard::driverVersion},
         {driver::kHardwareInfo, &SimCard::hardwareInfo},
         {driver::kSlotInfo, &SimCard::slotInfo},
@@ -47,6 +48,10 @@ std::span<const SimCard::Route> SimCard::routes() {
         {driver::kDspState, &SimCard::dspState},
         {driver::kDspReset, &SimCard::dspReset},
         {driver::kDspInterrupt, &SimCard::dspInterrupt},
+        {driver::kDspLoadBlock, &SimCard::loadBlock},
+        {driver::kSetDspTime, &SimCard::setDspTime},
+        {driver::kSetDmaVaddr, &SimCard::setDmaVaddr},
+        {driver::kSetDmaOaddr, &SimCard::setDmaOaddr},
         {driver::kChannelSwitch, &SimCard::channelSwitch},
         {driver::kSubChannelSwitch, &SimCard::subChannelSwitch},
         {driver::kChannelStatus, &SimCard::channelStatus},
@@ -66,7 +71,14 @@ SimCard::SimCard(int number, CardSettings settings, TokenSource& tokens)
       settings_(std::move(settings)),
       serial_(settings_.serial.value_or(defaultSerial(number))),
       slot_(settings_.slot.value_or(defaultSlot(number))),
-      tokens_(tokens) {}
+      tokens_(tokens),
+      memory_(settings_.stuck),
+      dsp_(settings_.dspMode, std::chrono::milliseconds(settings_.bootMs), SimClock::now()) {
+    // Power-up values of the decoder chip: a fixed byte per register, so
+    // that a read shows something a cleared buffer would not.
+    for (std::size_t reg = 0; reg < kDecoderRegisterCount; ++reg)
+        decoderRegisters_[reg] = static_cast<std::uint32_t>((reg * 37 + 0x15) & 0xFF);
+}
 
 ControlResult SimCard::control(std::uint64_t handle, std::uint32_t code, std::span<const std::uint8_t> in,
                                std::span<std::uint8_t> out) {
@@ -151,6 +163,7 @@ ControlResult SimCard::writeWords(const Request& r) {
     const auto data = r.in.subspan(kMemoryHeaderSize);
     ++memoryRequests_;
     if (data.size() != std::uint64_t{h.count} * 4 || !memory_.write(h.bar, h.offset, data)) return kFailed;
+    if (h.bar == 1) bar1Written(h.offset, data.size());
     return done(0);
 }
 
@@ -168,6 +181,7 @@ ControlResult SimCard::writeBytes(const Request& r) {
     const auto data = r.in.subspan(kMemoryHeaderSize);
     ++memoryRequests_;
     if (data.size() != h.count || !memory_.write(h.bar, h.offset, data)) return kFailed;
+    if (h.bar == 1) bar1Written(h.offset, data.size());
     return done(0);
 }
 
@@ -182,15 +196,15 @@ ControlResult SimCard::switchChannel(const Request& r, std::array<bool, kChannel
     return done(0);
 }
 
-ControlResult SimCard::channelSwitch(const Request& r) { return switchChannel(r, mainSwitches_); }
-ControlResult SimCard::subChannelSwitch(const Request& r) { return switchChannel(r, subSwitches_); }
+ControlResult SimCard::channelSwitch(const Request& r) { return switchChannel(r, dsp_.encoding()); }
+ControlResult SimCard::subChannelSwitch(const Request& r) { return switchChannel(r, dsp_.pictures()); }
 
-// Words 0..3: main stream of channels 1..4 on; words 4..7: their sub-streams.
+// Words 0..3: encoding of channels 1..4 on; words 4..7: their pictures.
 ControlResult SimCard::writeStatusWords(const Request& r) {
     if (r.out.size() < kStatusBytes) return kFailed;
     for (std::size_t ch = 0; ch < kChannelCount; ++ch) {
-        storeU32(r.out, ch * 4, mainSwitches_[ch] ? 1 : 0);
-        storeU32(r.out, 16 + ch * 4, subSwitches_[ch] ? 1 : 0);
+        storeU32(r.out, ch * 4, dsp_.encoding()[ch] ? 1 : 0);
+        storeU32(r.out, 16 + ch * 4, dsp_.pictures()[ch] ? 1 : 0);
     }
     return done(kStatusBytes);
 }
@@ -207,23 +221,87 @@ ControlResult SimCard::channelStatusAck(const Request& r) {
 
 ControlResult SimCard::dspState(const Request& r) {
     if (!r.in.empty() || r.out.size() < 4) return kFailed;
-    storeU32(r.out, 0, dspState_);
+    storeU32(r.out, 0, dsp_.state(SimClock::now()));
     return done(4);
 }
 
-// A reset stops the encoder, so the channels are off afterwards.
 ControlResult SimCard::dspReset(const Request& r) {
     if (!r.in.empty()) return kFailed;
-    dspState_ = kDspStateHeldInReset;
-    mainSwitches_.fill(false);
-    subSwitches_.fill(false);
+    resetDsp();
     return done(0);
 }
 
-// Without a loaded program the interrupt starts nothing.
+// A reset stops the program and the encoder, so the channels are off
+// afterwards, and puts the bar 0 view back on page 0.
+void SimCard::resetDsp() {
+    dsp_.reset();
+    memory_.setBar1Word(kDsppOffset, 0);
+}
+
 ControlResult SimCard::dspInterrupt(const Request& r) {
     if (!r.in.empty()) return kFailed;
+    dsp_.interrupt(SimClock::now());
     return done(0);
+}
+
+// The block's bytes go into the DSP's memory, where the windows show them;
+// the answer's word 1 counts the bytes taken, header included.
+ControlResult SimCard::loadBlock(const Request& r) {
+    constexpr std::size_t kHeader = 8;
+    if (r.in.size() < kHeader || r.out.size() < 8) return kFailed;
+    const auto data = r.in.subspan(kHeader);
+    if (!memory_.dsp().write(loadU32(r.in, 4), data)) return kFailed;
+    dsp_.blockLoaded(data.size());
+    storeU32(r.out, 0, loadU32(r.in, 0));
+    storeU32(r.out, 4, static_cast<std::uint32_t>(r.in.size()));
+    return done(8);
+}
+
+ControlResult SimCard::setDspTime(const Request& r) {
+    if (r.in.size() != 24) return kFailed;
+    ClockRecord clock{};
+    for (std::size_t i = 0; i < clock.size(); ++i) clock[i] = loadU32(r.in, i * 4);
+    dsp_.setClock(clock, SimClock::now());
+    return done(0);
+}
+
+ControlResult SimCard::setDmaVaddr(const Request& r) {
+    if (!r.in.empty()) return kFailed;
+    dsp_.setDma(kDmaVaddr);
+    return done(0);
+}
+
+ControlResult SimCard::setDmaOaddr(const Request& r) {
+    if (!r.in.empty()) return kFailed;
+    dsp_.setDma(kDmaOaddr);
+    return done(0);
+}
+
+// --- bar 1 registers -----------------------------------------------------------------
+
+void SimCard::bar1Written(std::uint32_t offset, std::size_t length) {
+    if (MemoryWindows::touches(offset, length, kHdcrOffset)) {
+        const std::uint32_t hdcr = memory_.bar1Word(kHdcrOffset);
+        if (hdcr & kHdcrWarmReset) resetDsp();
+        if (hdcr & kHdcrDspInterrupt) ringDoorbell(MessageSource::Dsp);
+    }
+    if (MemoryWindows::touches(offset, length, kRstsrcOffset) &&
+        (memory_.bar1Word(kRstsrcOffset) & kRstsrcPciInterrupt))
+        ringDoorbell(MessageSource::Pci);
+}
+
+// The receiving side reads the count, then at most 512 bytes of the message,
+// as the program on the other side would.
+void SimCard::ringDoorbell(MessageSource source) {
+    const std::uint32_t area = source == MessageSource::Dsp ? kDspMessageArea : kPciMessageArea;
+    std::array<std::uint8_t, 4> count{};
+    memory_.dsp().read(area, count);
+    message_.source = source;
+    message_.count = loadU32(count, 0);
+    message_.bytes.fill(0);
+    const std::size_t n = std::min<std::size_t>(message_.count, kMaxMessageBytes);
+    memory_.dsp().read(area + kMessageTextOffset, std::span(message_.bytes).first(n));
+    ++message_.received;
 }
 
 }  // namespace pemblor::sim

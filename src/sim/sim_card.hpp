@@ -10,16 +10,22 @@
 
 #include "driver/transport.hpp"
 #include "sim/sim_areas.hpp"
+#include "sim/sim_dsp.hpp"
 #include "sim/sim_memory.hpp"
 #include "sim/sim_settings.hpp"
 
 namespace pemblor::sim {
 
-// DSP states other than running (21): the card holds no program yet.
-inline constexpr std::uint32_t kDspStatePoweredUp = 0;
-inline constexpr std::uint32_t kDspStateHeldInReset = 1;
+inline constexpr std::size_t kDecoderRegisterCount = 256;
 
-inline constexpr std::size_t kChannelCount = 4;
+// The two message areas in external memory (page 0x200 of the bar 0 view):
+// a 32-bit byte count at the start, the message 0x20 bytes further on.
+inline constexpr std::uint32_t kDspMessageArea = 0x80000000;
+inline constexpr std::uint32_t kPciMessageArea = 0x8000A000;
+inline constexpr std::uint32_t kMessageTextOffset = 0x20;
+inline constexpr std::size_t kMaxMessageBytes = 512;
+// Who rang: the source word of category 12.
+enum class MessageSource : std::uint32_t { None = 0, Dsp = 1, Pci = 2 };
 
 class SimCard {
 public:
@@ -66,13 +72,30 @@ private:
     driver::ControlResult dspState(const Request& r);
     driver::ControlResult dspReset(const Request& r);
     driver::ControlResult dspInterrupt(const Request& r);
+    driver::ControlResult loadBlock(const Request& r);
+    driver::ControlResult setDspTime(const Request& r);
+    driver::ControlResult setDmaVaddr(const Request& r);
+    driver::ControlResult setDmaOaddr(const Request& r);
+    // Auxiliary command and its sub-codes (sim_card_aux.cpp).
+    driver::ControlResult auxCommand(const Request& r);
+    driver::ControlResult readDecoderRegister(const Request& r);
+    driver::ControlResult writeDecoderRegister(const Request& r);
+    driver::ControlResult readPhysical(const Request& r);
+    driver::ControlResult readDspField(const Request& r);
+    driver::ControlResult setDmaPaddr(const Request& r);
+    driver::ControlResult readOriginalVideo(const Request& r);
+    driver::ControlResult writeOriginalVideo(const Request& r);
+    // Side effects of a write to bar 1: reset, doorbells.
+    void bar1Written(std::uint32_t offset, std::size_t length);
+    void resetDsp();
+    void ringDoorbell(MessageSource source);
     // Information categories (sim_card_info.cpp).
     driver::ControlResult deviceInfo(const Request& r);
     // Fills the 256-byte answer; returns its length.
     std::size_t categoryAnswer(std::uint32_t category, std::span<std::uint8_t, kMaxInfoAnswer> a);
-    void generalInfo(std::span<std::uint8_t> a) const;
+    void generalInfo(std::span<std::uint8_t> a);
     void counterInfo(std::span<std::uint8_t> a);
-    void dspDeviceInfo(std::span<std::uint8_t> a) const;
+    void dspDeviceInfo(std::span<std::uint8_t> a);
     void channelInfo(std::span<std::uint8_t> a) const;
     void busSlotInfo(std::span<std::uint8_t> a) const;
     void encodedDmaInfo(std::span<std::uint8_t> a) const;
@@ -81,6 +104,7 @@ private:
     void timerInfo(std::span<std::uint8_t> a) const;
     void dspDebugInfo(std::span<std::uint8_t> a);
     void primalDataHeader(std::span<std::uint8_t> a) const;
+    void messageInfo(std::span<std::uint8_t> a) const;
     void hardwareVersionInfo(std::span<std::uint8_t> a) const;
     void commandListInfo(std::span<std::uint8_t> a) const;
 
@@ -96,9 +120,15 @@ private:
     std::mutex mutex_;
     MemoryWindows memory_;
     MappedAreas areas_;
-    std::array<bool, kChannelCount> mainSwitches_{};
-    std::array<bool, kChannelCount> subSwitches_{};
-    std::uint32_t dspState_ = kDspStatePoweredUp;
+    SimDsp dsp_;
+    std::array<std::uint32_t, kDecoderRegisterCount> decoderRegisters_{};
+    // The last message a doorbell announced, and how many there were.
+    struct Message {
+        MessageSource source = MessageSource::None;
+        std::uint32_t count = 0;  // as the area's count word said
+        std::array<std::uint8_t, kMaxMessageBytes> bytes{};
+        std::uint32_t received = 0;
+    } message_;
     // Activity counted for category 1.
     std::uint32_t requests_ = 0;
     std::uint32_t failures_ = 0;

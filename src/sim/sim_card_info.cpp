@@ -66,16 +66,17 @@ std::size_t SimCard::categoryAnswer(std::uint32_t category, std::span<std::uint8
         case 8: timerInfo(a); break;
         case 9: dspDebugInfo(a); break;
         case 11: primalDataHeader(a); break;
+        case 12: messageInfo(a); break;
         case 13: hardwareVersionInfo(a); break;
         case 14: commandListInfo(a); break;
-        default: break;  // 10, 12: no encoded block header, no SDK message yet
+        default: break;  // 10: no encoded block header yet
     }
     return kMaxInfoAnswer;
 }
 
-void SimCard::generalInfo(std::span<std::uint8_t> a) const {
+void SimCard::generalInfo(std::span<std::uint8_t> a) {
     storeWords(a, {settings_.version, settings_.hardware[0], settings_.hardware[1], slot_,
-                   word(static_cast<std::size_t>(number_)), word(kChannelCount), dspState_,
+                   word(static_cast<std::size_t>(number_)), word(kChannelCount), dsp_.state(SimClock::now()),
                    word(areas_.liveMappings())});
     storeText(a, 32, serial_);
 }
@@ -93,14 +94,23 @@ void SimCard::counterInfo(std::span<std::uint8_t> a) {
     storeU32(a, 12 * 4, 300 + 4 * n);
 }
 
-void SimCard::dspDeviceInfo(std::span<std::uint8_t> a) const {
-    storeWords(a, {dspState_, word(kBar0Size), word(kBar1Size), word(kBar2Size), kDspClockHz, kExternalMemorySize});
+// State, blocks and bytes loaded since the reset, DMA addresses set (bits:
+// 1 VADDR, 2 OADDR, 4 PADDR), whether the clock was set and its record,
+// milliseconds the program has run, then the DSP's fixed figures.
+void SimCard::dspDeviceInfo(std::span<std::uint8_t> a) {
+    const auto now = SimClock::now();
+    const auto since = dsp_.runningSince(now);
+    const auto ranMs = since ? std::chrono::duration_cast<std::chrono::milliseconds>(now - *since).count() : 0;
+    const ClockRecord clock = dsp_.clock().value_or(ClockRecord{});
+    storeWords(a, {dsp_.state(now), dsp_.blocksLoaded(), dsp_.bytesLoaded(), dsp_.dma(), dsp_.clock() ? 1u : 0u,
+                   clock[0], clock[1], clock[2], clock[3], clock[4], clock[5], static_cast<std::uint32_t>(ranMs),
+                   kDspClockHz, kExternalMemorySize, word(memory_.dsp().pagesInUse())});
 }
 
 void SimCard::channelInfo(std::span<std::uint8_t> a) const {
     for (std::size_t ch = 0; ch < kChannelCount; ++ch)
-        storeWords(a.subspan(ch * 16), {static_cast<std::uint32_t>(ch), mainSwitches_[ch] ? 1u : 0u,
-                                        subSwitches_[ch] ? 1u : 0u, 0});
+        storeWords(a.subspan(ch * 16), {static_cast<std::uint32_t>(ch), dsp_.encoding()[ch] ? 1u : 0u,
+                                        dsp_.pictures()[ch] ? 1u : 0u, 0});
 }
 
 void SimCard::busSlotInfo(std::span<std::uint8_t> a) const {
@@ -128,14 +138,24 @@ void SimCard::timerInfo(std::span<std::uint8_t> a) const {
 // Word 0 numbers the read-outs; words 1..3 are the template's arguments.
 void SimCard::dspDebugInfo(std::span<std::uint8_t> a) {
     ++debugReads_;
-    const std::uint32_t load = dspState_ == driver::kDspRunning ? 40 + debugReads_ % 20 : 0;
-    storeWords(a, {debugReads_, dspState_, load, failures_});
+    const std::uint32_t state = dsp_.state(SimClock::now());
+    const std::uint32_t load = state == kDspStateRunning ? 40 + debugReads_ % 20 : 0;
+    storeWords(a, {debugReads_, state, load, failures_});
     storeText(a, kDebugTemplateOffset, kDebugTemplate);  // the zeroed answer ends it with a NUL
 }
 
 void SimCard::primalDataHeader(std::span<std::uint8_t> a) const {
     storeWords(a, {word(kPictureWidth), word(kPictureHeight), 422, word(kOriginalVideoAreaSize),
                    areas_.currentToken(AreaKind::OriginalVideo)});
+}
+
+// The last doorbell message: source (1 DSP, 2 PCI), its count word, the
+// number of messages so far, then its first bytes.
+void SimCard::messageInfo(std::span<std::uint8_t> a) const {
+    constexpr std::size_t kTextAt = 16;
+    storeWords(a, {static_cast<std::uint32_t>(message_.source), message_.count, message_.received, 0});
+    const std::size_t n = std::min<std::size_t>({message_.count, kMaxMessageBytes, a.size() - kTextAt});
+    std::copy_n(message_.bytes.begin(), n, a.begin() + kTextAt);
 }
 
 void SimCard::hardwareVersionInfo(std::span<std::uint8_t> a) const {

@@ -144,10 +144,77 @@ bool readInfo(std::string_view suffix, std::string_view value, Section& section,
     return true;
 }
 
+// "ADDR VALUE[, ADDR VALUE ...]": DSP addresses in the card's memory, byte values.
+bool readStuck(std::string_view, std::string_view value, Section& section, std::string& error) {
+    StuckBytes stuck;
+    while (!trimBlanks(value).empty()) {
+        const std::size_t comma = value.find(',');
+        const std::string_view pair = value.substr(0, comma);
+        value = comma == std::string_view::npos ? std::string_view{} : value.substr(comma + 1);
+        const auto items = splitList(pair);
+        if (!items || items->size() != 2) {
+            error = "stuck takes pairs of address and value, as in 'stuck = 0xC05 0xFB, 0x80000010 0'";
+            return false;
+        }
+        std::uint32_t address = 0, byte = 0;
+        if (!readWord((*items)[0], address, error) || !readWord((*items)[1], byte, error)) return false;
+        if (!DspMemory::inside(address, 1)) {
+            error = "stuck address " + std::string((*items)[0]) +
+                    " is not in the DSP's memory (0 to 0x3FFFFF, 0x80000000 to 0x87FFFFFF)";
+            return false;
+        }
+        if (byte > 0xFF) {
+            error = "stuck value " + std::string((*items)[1]) + " is not a byte";
+            return false;
+        }
+        if (!stuck.emplace(address, static_cast<std::uint8_t>(byte)).second) {
+            error = "stuck address " + std::string((*items)[0]) + " given twice";
+            return false;
+        }
+        if (comma == std::string_view::npos) break;
+        if (trimBlanks(value).empty()) {
+            error = "empty item in the stuck list";
+            return false;
+        }
+    }
+    section.card.stuck = std::move(stuck);
+    return true;
+}
+
+bool readDsp(std::string_view, std::string_view value, Section& section, std::string& error) {
+    if (value == "normal") {
+        section.card.dspMode = DspMode::Normal;
+    } else if (value == "running") {
+        section.card.dspMode = DspMode::Running;
+    } else {
+        error = "dsp must be normal or running, not '" + std::string(value) + "'";
+        return false;
+    }
+    return true;
+}
+
+// A number no larger than limit.
+bool readBounded(std::string_view key, std::string_view value, std::uint32_t limit, std::uint32_t& out,
+                 std::string& error) {
+    std::uint32_t n = 0;
+    if (!readWord(value, n, error)) return false;
+    if (n > limit) {
+        error = std::string(key) + " must be at most " + std::to_string(limit);
+        return false;
+    }
+    out = n;
+    return true;
+}
+
+bool readBootMs(std::string_view, std::string_view value, Section& section, std::string& error) {
+    return readBounded("boot_ms", value, 60000, section.card.bootMs, error);
+}
+
 constexpr KeyRule kKeys[] = {
     {"present", readPresent}, {"version", readVersion}, {"hardware", readHardware},
     {"serial", readSerial},   {"slot", readSlot},       {"map", readMap},
-    {"fail", readFail},       {"info.", readInfo},
+    {"fail", readFail},       {"info.", readInfo},      {"stuck", readStuck},
+    {"dsp", readDsp},         {"boot_ms", readBootMs},
 };
 
 // Drops a comment: '#' or ';' at the start or after a blank.

@@ -11,6 +11,9 @@
 #include <string_view>
 #include <vector>
 
+#include "sim/dsp_memory.hpp"
+#include "sim/sim_dsp.hpp"
+
 namespace pemblor::sim {
 
 inline constexpr int kMaxDeviceNumber = 31;
@@ -27,6 +30,11 @@ struct CardSettings {
     std::set<std::uint32_t> failingCodes;  // requests that fail
     // Fixed answers of request 0x2220c0 per category; the length is the byte count.
     std::map<std::uint32_t, std::vector<std::uint8_t>> info;
+    // Faulty memory cells: the byte at a DSP address always reads its value.
+    StuckBytes stuck;
+    // How the DSP comes up, and how long its program takes to boot.
+    DspMode dspMode = DspMode::Normal;
+    std::uint32_t bootMs = 200;
 };
 
 struct SimSettings {

@@ -4,6 +4,7 @@
 // folder: as it starts, and with the superior-operations group shown.
 #include <QApplication>
 #include <QComboBox>
+#include <QLineEdit>
 #include <QListView>
 #include <QPushButton>
 #include <QTest>
@@ -76,6 +77,61 @@ private slots:
         QVERIFY(aboutEntry);
         QVERIFY(shot);
         QVERIFY(unlockedShot);
+    }
+
+    // The memory tools as an operator reaches them: the key typed into
+    // "Identity Validation", a register read and a memory test; the console
+    // is saved with its dump in the list.
+    void unlockReadAndTestMemoryThroughTheWidgets() {
+        const std::filesystem::path root = std::filesystem::path(PEMBLOR_SCREENSHOT_DIR) / "e2e_root";
+        DesktopOptions options;
+        options.root = root.string();
+        std::string error;
+        auto desktop = Desktop::create(options, error);
+        QVERIFY2(desktop, error.c_str());
+
+        QStringList lines;
+        bool shot = false;
+        desktop->host().addViewHook([&](DialogView& view) {
+            if (view.dialog().id() == resources::kIdentityDialogId) {
+                QTimer::singleShot(0, &view, [&view] {
+                    QTest::keyClicks(view.widget(1064), "61740253");
+                    QTest::keyClick(view.widget(1064), Qt::Key_Return);
+                });
+                return;
+            }
+            if (view.dialog().id() != resources::kConsoleDialogId) return;
+            QTimer::singleShot(0, &view, [&] {
+                QVERIFY(QTest::qWaitForWindowExposed(&view));
+                QTest::mouseClick(view.widget(kOpenDev), Qt::LeftButton);
+                QTest::mouseClick(view.widget(kSuperiorOp), Qt::LeftButton);
+                QVERIFY(view.widget(kRead)->isVisible());
+                QTest::mouseClick(view.widget(kMemTest), Qt::LeftButton);
+                // As picked and typed: "2804 Register" is four items below "bar1   8M".
+                auto* type = qobject_cast<QComboBox*>(view.widget(kAddressType));
+                type->setFocus();
+                for (int i = 0; i < 4; ++i) QTest::keyClick(type, Qt::Key_Down);
+                for (int id : {kAddress, kLength}) {
+                    auto* edit = qobject_cast<QComboBox*>(view.widget(id))->lineEdit();
+                    edit->selectAll();
+                    QTest::keyClicks(edit, id == kAddress ? QStringLiteral("0x10") : QStringLiteral("0x40"));
+                }
+                QTest::mouseClick(view.widget(kRead), Qt::LeftButton);
+                view.flushLists();
+                auto* list = qobject_cast<QListView*>(view.widget(kOutputList));
+                for (int i = 0; i < list->model()->rowCount(); ++i) lines << list->model()->index(i, 0).data().toString();
+                // Scrolled back to the start, so the memory test and the dump's head are in view.
+                view.dialog().setTopIndex(kOutputList, 0);
+                QTest::qWait(50);
+                shot = view.grab().save(QStringLiteral(PEMBLOR_SCREENSHOT_DIR "/pemblor_console_memory.png"));
+                QTest::mouseClick(view.widget(kExit), Qt::LeftButton);
+            });
+        });
+        QCOMPARE(desktop->run(), ui::kIdOk);
+        QVERIFY(lines.contains(QStringLiteral("内外存储器测试完成!         OK")));
+        QVERIFY2(lines.contains(QStringLiteral("Read:  Bar=5 Addr=0x00000010 ,Length=64 RCount=256")),
+                 qPrintable(lines.join(QLatin1Char('\n'))));
+        QVERIFY(shot);
     }
 };
 

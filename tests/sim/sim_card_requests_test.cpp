@@ -3,14 +3,7 @@
 namespace pemblor::sim::test {
 namespace {
 
-class SimRequests : public SimCardTest {
-protected:
-    Bytes writeRecord(std::uint32_t bar, std::uint32_t offset, const Bytes& data) {
-        Bytes in = words({bar, offset, static_cast<std::uint32_t>(data.size())});
-        in.insert(in.end(), data.begin(), data.end());
-        return in;
-    }
-};
+class SimRequests : public SimCardTest {};
 
 TEST_F(SimRequests, FailingCodesFailAndTheOthersStillWork) {
     startWith("[card 0]\nfail = 0x222404 0x2220c0\n");

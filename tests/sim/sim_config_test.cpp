@@ -35,7 +35,10 @@ TEST(SimConfig, EveryKeyReachesItsCard) {
         "fail = 0x222404, 0x222440 2236484\n"
         "info.3 = 01 02 0a0B\n"
         "info.A = 0xff\n"
-        "info.14 =\n");
+        "info.14 =\n"
+        "stuck = 0xC05 0xFB, 0x87FFFFFF 0 ,0x80000000 255\n"
+        "dsp = running\n"
+        "boot_ms = 0\n");
     ASSERT_EQ(s.cards.size(), 3u);
     const CardSettings& c = s.cards.at(2);
     EXPECT_EQ(c.version, 0x01070604u);
@@ -49,6 +52,9 @@ TEST(SimConfig, EveryKeyReachesItsCard) {
     EXPECT_EQ(c.info.at(10), (std::vector<std::uint8_t>{0xff}));
     ASSERT_TRUE(c.info.contains(14));
     EXPECT_TRUE(c.info.at(14).empty());
+    EXPECT_EQ(c.stuck, (StuckBytes{{0xC05, 0xFB}, {0x87FFFFFF, 0}, {0x80000000, 0xFF}}));
+    EXPECT_EQ(c.dspMode, DspMode::Running);
+    EXPECT_EQ(c.bootMs, 0u);
     // Untouched cards keep their defaults.
     EXPECT_EQ(s.cards.at(0).version, CardSettings{}.version);
     EXPECT_FALSE(s.cards.at(0).serial.has_value());
@@ -87,7 +93,7 @@ TEST(SimConfig, BadSettingsAreRefusedWithFileLineAndReason) {
         const char* text;
         const char* expected;
     } cases[] = {
-        {"[card 0]\nspeed = 3\n", "sim.ini:2: unknown key 'speed'"},
+        {"[card 0]\nsped = 3\n", "sim.ini:2: unknown key 'sped'"},
         {"[card 0]\n\nversion = 0x1G\n", "sim.ini:3: '0x1G' is not a 32-bit number"},
         {"[card 0]\nversion = 4294967296\n", "sim.ini:2: '4294967296' is not a 32-bit number"},
         {"[card 0]\nslot = -1\n", "sim.ini:2: '-1' is not a 32-bit number"},
@@ -114,6 +120,17 @@ TEST(SimConfig, BadSettingsAreRefusedWithFileLineAndReason) {
         {"[card 1]\ninfo.1 = 012\n", "sim.ini:2: odd number of hex digits in '012'"},
         {"[card 1]\ninfo.1 = 01 2\n", "sim.ini:2: odd number of hex digits in '2'"},
         {"[card 1]\ninfo.1 = 0g\n", "sim.ini:2: 'g' is not a hex digit"},
+        {"[card 1]\nstuck = 0x10\n", "sim.ini:2: stuck takes pairs of address and value"},
+        {"[card 1]\nstuck = 0x10 1 2\n", "sim.ini:2: stuck takes pairs"},
+        {"[card 1]\nstuck = 0x10 1,\n", "sim.ini:2: empty item in the stuck list"},
+        {"[card 1]\nstuck = , 0x10 1\n", "sim.ini:2: stuck takes pairs"},
+        {"[card 1]\nstuck = 0x400000 1\n", "sim.ini:2: stuck address 0x400000 is not in the DSP's memory"},
+        {"[card 1]\nstuck = 0x88000000 1\n", "sim.ini:2: stuck address 0x88000000 is not in the DSP's memory"},
+        {"[card 1]\nstuck = 0x10 0x100\n", "sim.ini:2: stuck value 0x100 is not a byte"},
+        {"[card 1]\nstuck = 16 1, 0x10 2\n", "sim.ini:2: stuck address 0x10 given twice"},
+        {"[card 1]\nstuck = x 1\n", "sim.ini:2: 'x' is not a 32-bit number"},
+        {"[card 1]\ndsp = fast\n", "sim.ini:2: dsp must be normal or running, not 'fast'"},
+        {"[card 1]\nboot_ms = 60001\n", "sim.ini:2: boot_ms must be at most 60000"},
     };
     for (const auto& c : cases) {
         const std::string error = refusal(c.text);

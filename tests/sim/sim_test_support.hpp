@@ -59,6 +59,24 @@ protected:
     Answer info(std::uint32_t category, std::size_t outSize = 256) {
         return call(driver::kDeviceInfo, words({category, 0}), outSize);
     }
+    // Request 0x222054's record: bar, offset, length, then the bytes.
+    static Bytes writeRecord(std::uint32_t bar, std::uint32_t offset, const Bytes& data) {
+        Bytes in = words({bar, offset, static_cast<std::uint32_t>(data.size())});
+        in.insert(in.end(), data.begin(), data.end());
+        return in;
+    }
+    bool writeBar(std::uint32_t bar, std::uint32_t offset, const Bytes& data) {
+        return call(driver::kWriteBytes, writeRecord(bar, offset, data), 0).result.ok;
+    }
+    bool writeWord(std::uint32_t bar, std::uint32_t offset, std::uint32_t value) {
+        return call(driver::kWriteWords, words({bar, offset, 1, value}), 0).result.ok;
+    }
+    // The bytes of request 0x222050, empty when it failed.
+    Bytes readBar(std::uint32_t bar, std::uint32_t offset, std::size_t length) {
+        Answer a = call(driver::kReadBytes, words({bar, offset, static_cast<std::uint32_t>(length)}), length);
+        return a.result.ok ? a.out : Bytes{};
+    }
+    Answer aux(const Bytes& record, std::size_t outSize) { return call(driver::kAuxCommand, record, outSize); }
 
     std::optional<SimTransport> transport_;
     driver::DeviceHandle handle_;

@@ -28,24 +28,24 @@ inline std::vector<std::string> splitLines(const std::string& text) {
     return lines;
 }
 
-// Stands in for parts of the video windows' platform: given the script host's
-// renderer, returns the options to run the console with (for example with a
-// renderer or decoder that fails on purpose).
-using VideoSeam = std::function<app::ConsoleOptions(video::Renderer& hostRenderer)>;
+// Stands in for parts of the video windows' platform: given the options and
+// the script host's renderer, puts in a renderer or decoder of the test's
+// (for example one that fails on purpose, or wraps the host's).
+using VideoSeam = std::function<void(app::ConsoleOptions& options, video::Renderer& hostRenderer)>;
 
 inline ScriptRun runConsoleScript(const std::string& script, sim::SimSettings settings,
                                   std::filesystem::path root = std::filesystem::temp_directory_path(),
-                                  const VideoSeam& video = {}) {
+                                  app::ConsoleOptions options = {}, const VideoSeam& video = {}) {
     std::istringstream in(script);
     std::ostringstream out, err;
     sim::SimTransport transport(std::move(settings));
     headless::ScriptHost host(in, out, err, std::move(root));
     driver::DriverLink link(transport);
     {
-        app::ConsoleOptions options;
-        options.renderer = &host.renderer();
-        if (video) options = video(host.renderer());
-        app::Console console(host, link, options);
+        // The video windows draw into the host's store, as in pemblorctl.
+        if (!options.renderer) options.renderer = &host.renderer();
+        if (video) video(options, host.renderer());
+        app::Console console(host, link, std::move(options));
         console.run();
     }
     return {splitLines(out.str()), err.str(), host.exitCode()};

@@ -1,0 +1,96 @@
+#include "capture/receive_thread.hpp"
+
+#include <pthread.h>
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <array>
+
+namespace pemblor::capture {
+
+namespace {
+
+// A wait is cut into slices, so a lost wake-up still lets the thread see its stop flag.
+constexpr int kWaitSliceMs = 200;
+// A wait that fails at once (no event) is not retried at full speed.
+constexpr auto kFailedWaitPause = std::chrono::milliseconds(10);
+// The highest of the ordinary priorities: two steps above normal. Refused
+// without the right to raise it; the thread then runs at normal priority.
+constexpr int kRaisedNice = -2;
+
+bool hasExited(ReceiveSession& s, std::chrono::steady_clock::time_point until) {
+    std::unique_lock lock(s.exitMutex);
+    return s.exitSignal.wait_until(lock, until, [&] { return s.exited; });
+}
+
+}  // namespace
+
+ReceiveThread::~ReceiveThread() {
+    constexpr std::chrono::milliseconds kLastWait{3000};
+    end(kLastWait);
+    reap(std::chrono::steady_clock::now() + kLastWait, true);
+}
+
+void ReceiveThread::start(std::shared_ptr<ReceiveSession> session, driver::DriverLink& link) {
+    reap(std::chrono::steady_clock::now(), false);
+    link_ = &link;
+    current_.session = session;
+    current_.thread = std::thread(&ReceiveThread::run, std::move(session), std::ref(link));
+}
+
+void ReceiveThread::reap(std::chrono::steady_clock::time_point until, bool letGo) {
+    std::erase_if(leftBehind_, [&](Worker& w) {
+        if (hasExited(*w.session, until)) {
+            w.thread.join();
+            return true;
+        }
+        if (letGo) w.thread.detach();
+        return letGo;
+    });
+}
+
+void ReceiveThread::run(std::shared_ptr<ReceiveSession> s, driver::DriverLink& link) {
+    setpriority(PRIO_PROCESS, static_cast<id_t>(gettid()), kRaisedNice);
+    // Named, so that top -H and ps -L show what it costs.
+    pthread_setname_np(pthread_self(), "pemblor-receive");
+    std::array<std::uint8_t, kFetchSize> records{};
+    ReceiveCounters& counters = s->dispatcher.stats().counters;
+    while (!s->stop.load()) {
+        const driver::EventHandle event = link.context().dataEvent.load(std::memory_order_relaxed);
+        const driver::WaitResult woke = link.transport().waitEvent(event, kWaitSliceMs);
+        if (woke == driver::WaitResult::Failed) std::this_thread::sleep_for(kFailedWaitPause);
+        if (woke != driver::WaitResult::Signalled || s->stop.load()) continue;
+        records.fill(0);
+        const std::uint32_t bytes = link.fetchNotifications(records);
+        const std::lock_guard work(s->work);
+        if (s->stop.load()) break;
+        add(counters.wakeUps);
+        if (bytes >= kRecordSize) s->dispatcher.dispatch(records);
+    }
+    const std::lock_guard lock(s->exitMutex);
+    s->exited = true;
+    s->exitSignal.notify_all();
+}
+
+ReceiveThread::Ended ReceiveThread::end(std::chrono::milliseconds deadline) {
+    if (!current_.thread.joinable()) return Ended::kJoined;
+    const auto until = std::chrono::steady_clock::now() + deadline;
+    ReceiveSession& s = *current_.session;
+    s.stop.store(true);
+    link_->transport().signalEvent(link_->context().dataEvent.load(std::memory_order_relaxed));
+    Ended ended = Ended::kBusy;
+    if (s.work.try_lock_until(until)) {
+        s.work.unlock();
+        ended = hasExited(s, until) ? Ended::kJoined : Ended::kParked;
+    }
+    if (ended == Ended::kJoined) {
+        current_.thread.join();
+        current_.session.reset();
+    } else {
+        leftBehind_.push_back(std::move(current_));
+        current_ = {};
+    }
+    return ended;
+}
+
+}  // namespace pemblor::capture

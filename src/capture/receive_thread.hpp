@@ -1,0 +1,81 @@
+#pragma once
+// The receive thread: waits for the data event, fetches up to eight
+// notification records and hands them to the dispatcher, until it is told to
+// stop. It is never killed: a stop flag and a wake-up of the event end it
+// between fetches. Everything it writes lives in its session, which it holds
+// too, so a thread held up in the driver can be left behind safely.
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <memory>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#include "capture/receive_dispatch.hpp"
+#include "capture/recording_set.hpp"
+#include "driver/driver_link.hpp"
+
+namespace pemblor::capture {
+
+// One receiving period: its files, the dispatcher that writes them, and the
+// handshake with the thread.
+struct ReceiveSession {
+    ReceiveSession(const ReceiveAreas& areas, app::ConsoleState& state, const std::atomic<bool>& save,
+                   ReceiveDispatcher::Clock clock, std::shared_ptr<WriteErrorSink> errorSink)
+        : errors(std::move(errorSink)), dispatcher(areas, state, save, files, std::move(clock)) {}
+    // A session left to a thread that outlived its stop finishes its files here.
+    ~ReceiveSession() { files.finish(packLocalTime(ui::systemLocalTime())); }
+
+    std::shared_ptr<WriteErrorSink> errors;  // outlives the files that report to it
+    RecordingSet files;
+    ReceiveDispatcher dispatcher;
+    // Held by the thread whenever it touches anything but the driver; once
+    // the stopper has held it with stop set, the thread touches nothing more.
+    std::timed_mutex work;
+    std::atomic<bool> stop{false};
+    std::mutex exitMutex;
+    std::condition_variable exitSignal;
+    bool exited = false;  // guarded by exitMutex
+};
+
+class ReceiveThread {
+public:
+    enum class Ended {
+        kJoined,  // the thread is gone
+        kParked,  // held up in a driver request: it touches nothing more and ends on its own
+        kBusy,    // held up inside a write or a window call: the session finishes its files when it ends
+    };
+
+    ReceiveThread() = default;
+    // Ends the thread and waits a while for any thread left behind; one that
+    // still hasn't ended is let go.
+    ~ReceiveThread();
+    ReceiveThread(const ReceiveThread&) = delete;
+    ReceiveThread& operator=(const ReceiveThread&) = delete;
+
+    // Starts the thread; it fetches through link and dispatches into session.
+    void start(std::shared_ptr<ReceiveSession> session, driver::DriverLink& link);
+    bool running() const { return current_.thread.joinable(); }
+    // Stops it: the flag, a wake-up of the data event, then waiting at most
+    // deadline for the thread to let go of the session and to end. A thread
+    // that has not ended by then is left behind and joined later.
+    Ended end(std::chrono::milliseconds deadline);
+
+private:
+    struct Worker {
+        std::thread thread;
+        std::shared_ptr<ReceiveSession> session;
+    };
+
+    static void run(std::shared_ptr<ReceiveSession> session, driver::DriverLink& link);
+    // Joins the threads left behind that have ended by until; at the end of
+    // life the others are let go.
+    void reap(std::chrono::steady_clock::time_point until, bool letGo);
+
+    Worker current_;
+    std::vector<Worker> leftBehind_;
+    driver::DriverLink* link_ = nullptr;
+};
+
+}  // namespace pemblor::capture

@@ -1,0 +1,54 @@
+#pragma once
+// The ten files of one receiving period, opened in their order: the eight
+// stream files "EVDATA<dev><slot>.264" (each starting with its header), the
+// DSP debug file "DSPDEBUG<dev>.LOG" (grown from period to period) and the
+// raw video file "ORGVIDEO<dev>.YUV".
+#include <array>
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <string>
+
+#include "capture/receive_stats.hpp"
+#include "capture/recording_file.hpp"
+#include "capture/recording_header.hpp"
+
+namespace pemblor::capture {
+
+// The console's names of the files, before they are placed in the data root.
+std::string streamFileName(int device, std::size_t slot);
+std::string debugFileName(int device);
+std::string videoFileName(int device);
+
+class RecordingSet {
+public:
+    RecordingSet() = default;
+    ~RecordingSet() = default;
+    RecordingSet(const RecordingSet&) = delete;
+    RecordingSet& operator=(const RecordingSet&) = delete;
+
+    // Opens the files under root in order, all eight stream headers carrying
+    // startTime, and stops at the first that can't be opened: the files
+    // opened before it are finished and closed again, and its path returned.
+    std::optional<std::filesystem::path> open(const std::filesystem::path& root, int device, std::uint32_t startTime,
+                                              WriteErrorSink& sink);
+    // Puts endTime into each open stream file's header and closes every file:
+    // the stream files, then the debug file, then the raw video file.
+    void finish(std::uint32_t endTime);
+    bool isOpen() const { return open_; }
+
+    RecordingFile& stream(std::size_t slot) { return streams_[slot]; }
+    RecordingFile& debugLog() { return debugLog_; }
+    RecordingFile& video() { return video_; }
+    // The header each stream file was opened with.
+    const RecordingHeader& header(std::size_t slot) const { return headers_[slot]; }
+
+private:
+    std::array<RecordingFile, kSlotCount> streams_;
+    std::array<RecordingHeader, kSlotCount> headers_;
+    RecordingFile debugLog_;
+    RecordingFile video_;
+    bool open_ = false;
+};
+
+}  // namespace pemblor::capture

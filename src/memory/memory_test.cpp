@@ -1,0 +1,132 @@
+#include "memory/memory_test.hpp"
+
+#include <algorithm>
+#include <array>
+#include <optional>
+
+#include "app/printf_line.hpp"
+
+namespace pemblor::memory {
+
+namespace {
+
+constexpr std::uint32_t kResetValue = 1;
+
+// EMIFA set-up, written in two runs: GBLCTL, CECTL1, CECTL0, reserved, CECTL2,
+// CECTL3, SDCTL, SDTIM, SDEXT from offset 0; CESEC1, CESEC0, reserved, CESEC2,
+// CESEC3 from offset 0x44.
+constexpr std::array<std::uint32_t, 9> kEmifaLow = {0x0005207C, 0xFFFFFFD3, 0xFFFFFFD3, 0x00000000, 0xFFFFFF23,
+                                                    0xFFFFFF23, 0x57115000, 0x005DC5DC, 0x0003188B};
+constexpr std::uint32_t kEmifaHighOffset = 0x44;
+constexpr std::array<std::uint32_t, 5> kEmifaHigh = {0x00000002, 0x00000073, 0x00000000, 0x00000002, 0x00000002};
+
+constexpr const char* kResetDone = "DSP复位完成!";
+constexpr const char* kEmifaDone = "配置EMIFA完成!";
+constexpr const char* kOnChipStart = "开始测试片内存储器......";
+constexpr const char* kOnChipFailed = "片内存储器测试失败!         FAIL!";
+constexpr const char* kOnChipPassed = "片内存储器测试通过!         OK";
+constexpr const char* kExternalStart = "开始测试片外存储器......";
+constexpr const char* kExternalFailed = "片外存储器测试失败!         FAIL!";
+constexpr const char* kExternalPassed = "片外存储器测试通过!         OK";
+constexpr const char* kAllPassed = "内外存储器测试完成!         OK";
+
+using Piece = std::array<std::uint8_t, kTestPieceSize>;
+
+class MemoryTest {
+public:
+    MemoryTest(driver::DriverLink& link, const LineSink& appendLine) : link_(link), appendLine_(appendLine) {}
+
+    void reset(ui::Host& host) {
+        const std::array<std::uint32_t, 1> one{kResetValue};
+        link_.writeWords(kRegisterBar, kHdcrOffset, one);
+        appendLine_(kResetDone);
+        host.sleep(kResetSettleMs);
+    }
+
+    void setUpEmifa() {
+        link_.writeWords(kRegisterBar, 0, kEmifaLow);
+        link_.writeWords(kRegisterBar, kEmifaHighOffset, kEmifaHigh);
+        appendLine_(kEmifaDone);
+    }
+
+    void selectPage(std::uint32_t page) { writeWordBytes(link_, kRegisterBar, kDsppOffset, page); }
+
+    void testOnChip(std::uint8_t pattern) {
+        piece_.fill(pattern);
+        for (std::uint32_t at = 0; at < kOnChipWritten; at += kTestPieceSize) link_.writeBytes(kMemoryBar, at, piece_);
+        for (std::uint32_t at = 0; at < kOnChipChecked; at += kTestPieceSize) {
+            if (const auto wrong = checkPiece(pattern, at)) {
+                appendLine_(app::printfLine("Chip storage written %s failed! Location %dk Read Value%02X",
+                                            patternName(pattern), static_cast<int>(at / kTestPieceSize), *wrong));
+            }
+        }
+    }
+
+    void testExternal(std::uint8_t pattern) {
+        for (std::uint32_t i = 0; i < kExternalPagesTested; ++i) {
+            selectPage(kExternalFirstPage + i);
+            piece_.fill(pattern);
+            link_.writeBytes(kMemoryBar, 0, piece_);
+            // The number printed is the page index, not a count of megabytes.
+            if (const auto wrong = checkPiece(pattern, 0)) {
+                appendLine_(app::printfLine("Chip storage written %s failed! Location %dM Read Value%02X",
+                                            patternName(pattern), static_cast<int>(i), *wrong));
+            }
+        }
+    }
+
+    bool failed() const { return failed_; }
+
+private:
+    static const char* patternName(std::uint8_t pattern) { return pattern == 0xFF ? "FF" : "00"; }
+
+    // Reads a piece back and returns the first wrong byte, if any. The buffer
+    // holds the complement first, so a refused read can never look like the
+    // pattern it was meant to return: it fails with the complement as its value.
+    std::optional<unsigned> checkPiece(std::uint8_t pattern, std::uint32_t at) {
+        const auto complement = static_cast<std::uint8_t>(~pattern);
+        piece_.fill(complement);
+        if (link_.readBytes(kMemoryBar, at, piece_) != 0) {
+            failed_ = true;
+            return complement;
+        }
+        const auto wrong = std::find_if(piece_.begin(), piece_.end(), [&](std::uint8_t b) { return b != pattern; });
+        if (wrong == piece_.end()) return std::nullopt;
+        failed_ = true;
+        return *wrong;
+    }
+
+    driver::DriverLink& link_;
+    const LineSink& appendLine_;
+    Piece piece_{};
+    bool failed_ = false;
+};
+
+}  // namespace
+
+bool runMemoryTest(driver::DriverLink& link, ui::Host& host, const LineSink& appendLine) {
+    MemoryTest test(link, appendLine);
+    test.reset(host);
+    test.setUpEmifa();
+    test.selectPage(kOnChipPage);
+    appendLine(kOnChipStart);
+    test.testOnChip(0xFF);
+    test.testOnChip(0x00);
+    if (test.failed()) {
+        appendLine(kOnChipFailed);
+        return false;
+    }
+    appendLine(kOnChipPassed);
+    appendLine(kExternalStart);
+    test.testExternal(0xFF);
+    test.testExternal(0x00);
+    if (test.failed()) {
+        appendLine(kExternalFailed);
+        return false;
+    }
+    appendLine(kExternalPassed);
+    appendLine(kAllPassed);
+    return true;
+}
+
+}  // namespace pemblor::memory

@@ -1,0 +1,12 @@
+#pragma once
+// The memory tools of the console: "Read" and "Write" of the card's address
+// spaces, "Load" and "Save" of data-to-write files, and "6 MemTest".
+#include <memory>
+
+#include "app/console_seam.hpp"
+
+namespace pemblor::memory {
+
+std::unique_ptr<app::Subsystem> attachMemoryTools(app::ConsoleSeam& console);
+
+}  // namespace pemblor::memory
