@@ -23,8 +23,9 @@ namespace {
 constexpr std::array<int, kChannelCount> kChannelLines = {kChan1Line, kChan2Line, kChan3Line, kChan4Line};
 constexpr std::size_t kChannelStatusSize = 32;
 constexpr std::uint32_t kTwelveBits = 0xFFF;
-// The card counts the records it had to drop in this word of category 1.
-constexpr std::size_t kDroppedRecordsWord = 13;
+// The card counts what it had to drop, the console fetching too slowly, in
+// this word of category 1 (ErrorC's "D").
+constexpr std::size_t kDroppedRecordsWord = 10;
 
 // One status line, formatted into a buffer of its own, so a tick allocates
 // nothing for its labels.

@@ -260,5 +260,35 @@ TEST_F(StatusFixture, WatchReadsSixteenLinesOfWindowOneAndFollowsStartAndStop) {
     EXPECT_EQ(dlg.text(kWatchValues), "0xA5000000\r\n");
 }
 
+TEST_F(StatusFixture, DroppedRecordsAreWhatErrorCsDGrewBySinceTheLastTickOfTheSameCard) {
+    auto counters = [](std::uint32_t d) {
+        std::vector<std::uint32_t> words(32, 0);
+        words[10] = d;
+        std::vector<std::uint8_t> bytes;
+        for (std::uint32_t w : words) {
+            const auto b = le32({w});
+            bytes.insert(bytes.end(), b.begin(), b.end());
+        }
+        return testing::Answer{.out = bytes};
+    };
+    for (std::uint32_t d : {100u, 107u, 107u, 2u}) transport.queueAnswer(driver::kDeviceInfo, counters(d));
+    transport.queueAnswer(driver::kDeviceInfo, {.ok = false});  // a failed read shows no drops
+    transport.queueAnswer(driver::kDeviceInfo, counters(5));
+    for (int i = 0; i < 6; ++i) dlg.timer(kStatusTimer);
+    // Reopened: the first tick of the new handle has nothing to compare with.
+    dlg.click(kCloseDev);
+    dlg.click(kOpenDev);
+    transport.queueAnswer(driver::kDeviceInfo, counters(50));
+    transport.queueAnswer(driver::kDeviceInfo, counters(51));
+    dlg.timer(kStatusTimer);
+    dlg.timer(kStatusTimer);
+    const StatusHistory& h = console.state().history;
+    std::vector<std::uint32_t> dropped;
+    for (std::size_t i = 0; i < h.size(); ++i) dropped.push_back(h.at(i).dropped);
+    // 2 after 107: the counter wrapped around 32 bits.
+    EXPECT_THAT(dropped, ElementsAre(0u, 7u, 0u, 0xFFFFFFFFu - 104, 0u, 0u, 0u, 1u));
+    EXPECT_EQ(dlg.text(kErrorLine), "T:0 D:51 S:0 V:0");
+}
+
 }  // namespace
 }  // namespace pemblor::app

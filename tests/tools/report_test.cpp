@@ -9,6 +9,7 @@
 #include <regex>
 
 #include "app/console.hpp"
+#include "capture/recording_header.hpp"
 #include "driver/request_codes.hpp"
 #include "dsp/temp_dir.hpp"
 #include "resources/console_ids.hpp"
@@ -225,6 +226,28 @@ TEST(Report, DevIdLineCarriesTheLocalTimeUnpadded) {
     ASSERT_GE(d.itemCount(resources::console::kOutputList), 1u);
     EXPECT_EQ(d.item(resources::console::kOutputList, 0), "Dev ID: Dev0 Current Time: 2008.6.18 9:14:24");
     EXPECT_TRUE(rooted.messages.empty());
+}
+
+TEST(Report, AllDevicesEndsARunningReceptionAndFinishesItsFilesFirst) {
+    TempDir root;
+    const auto run = runConsoleScript(
+        "click \"1 OpenDev\"\nclick \"SaveFile\"\nclick \"RecvData\"\nwait 120\n"
+        "click \"4 Show all inf and save file\"\nstate 1035\nstate 1002\n",
+        sim::SimSettings::withCards({0}), root.path());
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_THAT(run.out, Contains("STATE 1035 enabled=1 visible=1 checked=0 selection=-1 items=0"));
+    EXPECT_THAT(run.out, Contains("STATE 1002 enabled=0 visible=1 checked=0 selection=-1 items=0"));
+    for (int slot = 0; slot < 8; ++slot) {
+        const std::string bytes = readFile(root / ("EVDATA000" + std::to_string(slot) + ".264"));
+        const auto header = capture::RecordingHeader::parse(std::vector<std::uint8_t>(bytes.begin(), bytes.end()));
+        ASSERT_TRUE(header) << slot;
+        EXPECT_TRUE(header->finished()) << slot;
+    }
+    // The report of the card follows the close of its reception.
+    const auto close = std::find(run.out.begin(), run.out.end(), "LINE Close device finished OK !!!");
+    ASSERT_NE(close, run.out.end());
+    EXPECT_EQ(*(close + 1), "CLEAR");
+    EXPECT_THAT(*(close + 2), StartsWith("LINE Open Dev KSVECWDM0 OK !!!"));
 }
 
 }  // namespace
