@@ -48,9 +48,9 @@ private:
         const std::size_t n = memory::parseDataToWrite(console_.dialog().text(kDataToWrite), buffer_);
         const std::span<const std::uint8_t> message = std::span(buffer_).first(n);
         const std::uint32_t rcount = link.writeBytes(memory::kMemoryBar, area.messageOffset, message);
-        memory::resultDump(
-            memory::writeHeader(static_cast<int>(memory::kMemoryBar), area.messageOffset, static_cast<std::uint32_t>(n), rcount),
-            message, [this](std::string_view line) { console_.appendLine(line); });
+        memory::resultDump(memory::writeHeader(static_cast<int>(memory::kMemoryBar), area.messageOffset,
+                                               static_cast<std::uint32_t>(n), rcount),
+                           message, [this](std::string_view line) { console_.appendLine(line); });
         memory::writeWordBytes(link, memory::kMemoryBar, area.countOffset, static_cast<std::uint32_t>(n));
         memory::writeWordBytes(link, memory::kRegisterBar, area.doorbellOffset, area.doorbellValue);
     }
