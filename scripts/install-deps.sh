@@ -6,7 +6,7 @@ set -euo pipefail
 
 PACKAGES=(
   build-essential cmake ninja-build pkg-config
-  qt6-base-dev libgl-dev fonts-dejavu-core fonts-wqy-microhei
+  qt6-base-dev qt6-charts-dev libqt6opengl6-dev libgl-dev fonts-dejavu-core fonts-wqy-microhei
   libavcodec-dev libavformat-dev libavfilter-dev libavutil-dev libswscale-dev
   libcli11-dev
   libgtest-dev libgmock-dev googletest libbenchmark-dev

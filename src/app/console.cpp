@@ -1,12 +1,14 @@
 #include "app/console.hpp"
 
 #include "app/console_impl.hpp"
+#include "app/status_monitor.hpp"
 #include "capture/capture.hpp"
 #include "dsp/boot_control.hpp"
 #include "dsp/debug_commands.hpp"
 #include "memory/memory_tools.hpp"
 #include "resources/dialogs.hpp"
 #include "resources/string_table.hpp"
+#include "tools/report.hpp"
 #include "tools/superior_lock.hpp"
 
 namespace pemblor::app {
@@ -84,6 +86,8 @@ void Console::Impl::attachSubsystems() {
     subsystems.push_back(dsp::attachDebugCommands(seam));
     subsystems.push_back(dsp::attachBootControl(seam));
     subsystems.push_back(capture::attachCapture(seam));
+    subsystems.push_back(attachStatusMonitor(seam));
+    subsystems.push_back(tools::attachReport(seam));
 }
 
 void Console::Impl::exit() {
@@ -104,6 +108,7 @@ Console::~Console() { shutdown(); }
 ui::Dialog& Console::dialog() { return impl_->dialog; }
 ui::Host& Console::host() { return impl_->host; }
 driver::DriverLink& Console::link() { return impl_->link; }
+ConsoleState& Console::state() { return impl_->state; }
 
 int Console::run() {
     const int result = impl_->host.runModal(impl_->dialog);

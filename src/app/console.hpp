@@ -24,6 +24,8 @@ public:
     ui::Dialog& dialog();
     ui::Host& host();
     driver::DriverLink& link();
+    // The shared state: reception's counters, the status history, the flags.
+    ConsoleState& state();
 
     // Runs the console window modally; returns its end result. Whatever way it
     // ends, anything still running is stopped before this returns.

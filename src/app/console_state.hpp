@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <string>
 
+#include "app/status_history.hpp"
 #include "capture/published.hpp"
 #include "capture/receive_stats.hpp"
 #include "capture/stream_consumers.hpp"
@@ -14,6 +15,9 @@ namespace pemblor::app {
 
 struct ConsoleOptions {
     std::string supportEmail;  // shown by the e-mail label and after the all-devices report
+    // The report appends the list to the log file; pemblorctl report clears
+    // it unless --log is given, and prints the report instead.
+    bool reportSavesLog = true;
 };
 
 struct ConsoleState {
@@ -32,6 +36,8 @@ struct ConsoleState {
 
     // Filled by the receive thread, rolled and shown by the status monitor.
     capture::ReceiveStats stats;
+    // What each status tick rolled, for the statistics window.
+    StatusHistory history;
     // Published by the player and preview windows while they are open; the
     // receive thread feeds them.
     std::atomic<std::uint32_t> playSlot{0};

@@ -1,12 +1,10 @@
 // Opening and closing the card, and the device-information dump.
-#include <algorithm>
 #include <array>
 
 #include "app/console_impl.hpp"
+#include "app/info_dump.hpp"
 #include "app/printf_line.hpp"
-#include "app/safe_format.hpp"
 #include "driver/little_endian.hpp"
-#include "memory/result_dump.hpp"
 #include "resources/string_table.hpp"
 
 namespace pemblor::app {
@@ -16,8 +14,6 @@ using driver::loadU32;
 
 namespace {
 constexpr std::size_t kInfoBufferSize = 256;  // 64 words
-constexpr int kCategoryTemplate = 9;          // "9 DSP Debug Inf": a template and three words
-constexpr std::size_t kTemplateOffset = 16;
 }  // namespace
 
 void Console::Impl::openDevice() {
@@ -90,15 +86,8 @@ void Console::Impl::dumpDeviceInfo() {
     std::array<std::uint8_t, kInfoBufferSize> info{};
     const std::uint32_t r = link.deviceInfo(static_cast<std::uint32_t>(c), info);
     owner.clearList();
-    const std::string header =
-        printfLine("DevInf: %s=%0x Length=%d RCount=%d", dialog.selectedText(kCategory).c_str(),
-                   static_cast<unsigned>(c), static_cast<int>(kInfoBufferSize), static_cast<int>(r));
-    memory::resultDump(header, std::span<const std::uint8_t>(info).first(std::min<std::size_t>(r, info.size())),
+    appendCategoryDump(dialog.selectedText(kCategory), static_cast<std::uint32_t>(c), info, r,
                        [this](std::string_view line) { owner.appendLine(line); });
-    if (c == kCategoryTemplate) {
-        const std::array<std::uint32_t, 3> args{loadU32(info, 4), loadU32(info, 8), loadU32(info, 12)};
-        owner.appendLine(safeFormat(boundedCString(info, kTemplateOffset), args));
-    }
 }
 
 }  // namespace pemblor::app

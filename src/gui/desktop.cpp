@@ -8,6 +8,7 @@
 #include "gui/console_layout.hpp"
 #include "gui/dialog_view.hpp"
 #include "gui/qt_text.hpp"
+#include "gui/statistics_window.hpp"
 #include "resources/dialogs.hpp"
 #include "resources/string_table.hpp"
 #include "sim/sim_settings.hpp"
@@ -43,6 +44,11 @@ std::unique_ptr<Desktop> Desktop::create(const DesktopOptions& options, std::str
         const std::string_view entry = resources::loadString(resources::kStrAbout);
         if (entry.empty()) return;
         view.addMenuEntry(toQt(entry), QKeySequence(Qt::Key_F1), [console] { console->showAbout(); });
+    });
+    d->host_->addViewHook([console](DialogView& view) {
+        if (view.dialog().id() != resources::kConsoleDialogId) return;
+        view.addMenuEntry(QStringLiteral("Statistics"), QKeySequence(Qt::Key_F2),
+                          [console, &view] { showStatistics(view, console->state().history); });
     });
     return d;
 }

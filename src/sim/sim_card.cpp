@@ -49,6 +49,8 @@ std::span<const SimCard::Route> SimCard::routes() {
         {driver::kDspReset, &SimCard::dspReset},
         {driver::kDspInterrupt, &SimCard::dspInterrupt},
         {driver::kDspLoadBlock, &SimCard::loadBlock},
+        {driver::kRegisterEvent, &SimCard::registerEvent},
+        {driver::kFetchNotifications, &SimCard::fetchNotifications},
         {driver::kSetDspTime, &SimCard::setDspTime},
         {driver::kSetDmaVaddr, &SimCard::setDmaVaddr},
         {driver::kSetDmaOaddr, &SimCard::setDmaOaddr},
@@ -66,18 +68,30 @@ const SimCard::Route* SimCard::findRoute(std::uint32_t code) {
     return nullptr;
 }
 
-SimCard::SimCard(int number, CardSettings settings, TokenSource& tokens)
+SimCard::SimCard(int number, CardSettings settings, TokenSource& tokens, EventTable& events)
     : number_(number),
       settings_(std::move(settings)),
       serial_(settings_.serial.value_or(defaultSerial(number))),
       slot_(settings_.slot.value_or(defaultSlot(number))),
       tokens_(tokens),
+      events_(events),
       memory_(settings_.stuck),
-      dsp_(settings_.dspMode, std::chrono::milliseconds(settings_.bootMs), SimClock::now()) {
+      dsp_(settings_.dspMode, std::chrono::milliseconds(settings_.bootMs), SimClock::now()),
+      reception_(settings_.queueItems, settings_.replay),
+      production_(settings_) {
     // Power-up values of the decoder chip: a fixed byte per register, so
     // that a read shows something a cleared buffer would not.
     for (std::size_t reg = 0; reg < kDecoderRegisterCount; ++reg)
         decoderRegisters_[reg] = static_cast<std::uint32_t>((reg * 37 + 0x15) & 0xFF);
+}
+
+SimCard::~SimCard() {
+    {
+        std::lock_guard lock(mutex_);
+        stopping_ = true;
+    }
+    wake_.notify_all();
+    if (producer_.joinable()) producer_.join();
 }
 
 ControlResult SimCard::control(std::uint64_t handle, std::uint32_t code, std::span<const std::uint8_t> in,
@@ -102,6 +116,7 @@ std::span<std::uint8_t> SimCard::area(std::uint32_t word) {
 void SimCard::handleClosed(std::uint64_t handle) {
     std::lock_guard lock(mutex_);
     areas_.dropHandle(handle);
+    reception_.handleClosed(handle);
 }
 
 // --- identity and mapping ----------------------------------------------------------
@@ -193,6 +208,7 @@ ControlResult SimCard::switchChannel(const Request& r, std::array<bool, kChannel
     const std::uint32_t on = loadU32(r.in, 4);
     if (channel >= kChannelCount || on > 1) return kFailed;
     switches[channel] = on == 1;
+    poke();
     return done(0);
 }
 
@@ -241,6 +257,7 @@ void SimCard::resetDsp() {
 ControlResult SimCard::dspInterrupt(const Request& r) {
     if (!r.in.empty()) return kFailed;
     dsp_.interrupt(SimClock::now());
+    poke();
     return done(0);
 }
 
@@ -268,12 +285,14 @@ ControlResult SimCard::setDspTime(const Request& r) {
 ControlResult SimCard::setDmaVaddr(const Request& r) {
     if (!r.in.empty()) return kFailed;
     dsp_.setDma(kDmaVaddr);
+    poke();
     return done(0);
 }
 
 ControlResult SimCard::setDmaOaddr(const Request& r) {
     if (!r.in.empty()) return kFailed;
     dsp_.setDma(kDmaOaddr);
+    poke();
     return done(0);
 }
 

@@ -4,14 +4,19 @@
 // driver requests it answers. Requests come from several threads at once;
 // one lock per card serialises them, as a driver serialises its device.
 #include <array>
+#include <condition_variable>
 #include <cstdint>
 #include <mutex>
 #include <span>
+#include <thread>
 
 #include "driver/transport.hpp"
 #include "sim/sim_areas.hpp"
+#include "sim/production.hpp"
 #include "sim/sim_dsp.hpp"
+#include "sim/sim_events.hpp"
 #include "sim/sim_memory.hpp"
+#include "sim/sim_reception.hpp"
 #include "sim/sim_settings.hpp"
 
 namespace pemblor::sim {
@@ -29,7 +34,10 @@ enum class MessageSource : std::uint32_t { None = 0, Dsp = 1, Pci = 2 };
 
 class SimCard {
 public:
-    SimCard(int number, CardSettings settings, TokenSource& tokens);
+    SimCard(int number, CardSettings settings, TokenSource& tokens, EventTable& events);
+    ~SimCard();
+    SimCard(const SimCard&) = delete;
+    SimCard& operator=(const SimCard&) = delete;
 
     int number() const { return number_; }
 
@@ -72,6 +80,9 @@ private:
     driver::ControlResult dspState(const Request& r);
     driver::ControlResult dspReset(const Request& r);
     driver::ControlResult dspInterrupt(const Request& r);
+    // Reception (sim_card_delivery.cpp).
+    driver::ControlResult registerEvent(const Request& r);
+    driver::ControlResult fetchNotifications(const Request& r);
     driver::ControlResult loadBlock(const Request& r);
     driver::ControlResult setDspTime(const Request& r);
     driver::ControlResult setDmaVaddr(const Request& r);
@@ -89,6 +100,13 @@ private:
     void bar1Written(std::uint32_t offset, std::size_t length);
     void resetDsp();
     void ringDoorbell(MessageSource source);
+    // The card's own thread: produces what falls due and tells the console.
+    void produceLoop();
+    void startProducer();
+    // Signals the registered event while records wait; a closed event ends reception.
+    void signalWaiting();
+    // Something the producer looks at changed.
+    void poke();
     // Information categories (sim_card_info.cpp).
     driver::ControlResult deviceInfo(const Request& r);
     // Fills the 256-byte answer; returns its length.
@@ -116,6 +134,7 @@ private:
     const std::string serial_;
     const std::uint32_t slot_;
     TokenSource& tokens_;
+    EventTable& events_;
 
     std::mutex mutex_;
     MemoryWindows memory_;
@@ -136,6 +155,13 @@ private:
     std::uint32_t infoRequests_ = 0;
     std::uint32_t counterReads_ = 0;
     std::uint32_t debugReads_ = 0;
+
+    SimReception reception_;
+    Production production_;
+    std::condition_variable wake_;
+    bool poked_ = false;
+    bool stopping_ = false;
+    std::thread producer_;  // last: it runs on everything above
 };
 
 }  // namespace pemblor::sim

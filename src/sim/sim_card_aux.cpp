@@ -83,6 +83,7 @@ ControlResult SimCard::readDspField(const Request& r) {
 ControlResult SimCard::setDmaPaddr(const Request& r) {
     if (r.in.size() != kAddressRecord || loadU32(r.in, 4) != 0) return kFailed;
     dsp_.setDma(kDmaPaddr);
+    poke();
     return done(0);
 }
 

@@ -17,7 +17,6 @@ namespace {
 
 constexpr std::uint32_t kDspClockHz = 600000000;
 constexpr std::uint32_t kExternalMemorySize = 128u << 20;
-constexpr std::uint32_t kStreamCount = 8;
 constexpr std::uint32_t kFastTimerMs = 40;
 constexpr std::size_t kDebugTemplateOffset = 16;
 constexpr std::string_view kDebugTemplate = "DSP state %d, load %u%%, errors 0x%08X";
@@ -81,22 +80,26 @@ void SimCard::generalInfo(std::span<std::uint8_t> a) {
     storeText(a, 32, serial_);
 }
 
-// Words 0..3 ("NormalC") and 9..12 ("ErrorC") move with every read-out, each
-// from its own base at its own pace, so a console that shows the wrong word
-// is caught. Word 0 counts every request, word 9 the refused ones too.
+// Words 0..3 ("NormalC") and 9, 11, 12 ("ErrorC") move with every read-out,
+// each from its own base at its own pace, so a console that shows the wrong
+// word is caught. Word 0 counts every request, word 9 the refused ones too.
+// Word 10 (ErrorC "D") counts the items the card dropped because the console
+// fetched too slowly: loss shows on the console's status line. Words 4..8:
+// records handed out, fetches that handed some out, items waiting, items left
+// undelivered when reception ended, stream blocks handed out.
 void SimCard::counterInfo(std::span<std::uint8_t> a) {
     ++counterReads_;
     const std::uint32_t n = counterReads_;
-    storeWords(a, {requests_, 0x100 + 5 * n, 0x200 + memoryRequests_ + 8 * n, 0x300 + n});
-    storeU32(a, 9 * 4, failures_ + 7 * n);
-    storeU32(a, 10 * 4, 100 + 2 * n);
-    storeU32(a, 11 * 4, 200 + 3 * n);
-    storeU32(a, 12 * 4, 300 + 4 * n);
+    const DeliveryLedger& ledger = reception_.ledger();
+    std::uint64_t blocks = 0;
+    for (const SlotTally& slot : ledger.streamSlots()) blocks += slot.blocks;
+    storeWords(a, {requests_, 0x100 + 5 * n, 0x200 + memoryRequests_ + 8 * n, 0x300 + n,
+                   static_cast<std::uint32_t>(ledger.records()), static_cast<std::uint32_t>(ledger.fetches()),
+                   word(reception_.queued()), static_cast<std::uint32_t>(ledger.undelivered()),
+                   static_cast<std::uint32_t>(blocks), failures_ + 7 * n,
+                   static_cast<std::uint32_t>(ledger.drops().total()), 200 + 3 * n, 300 + 4 * n});
 }
 
-// State, blocks and bytes loaded since the reset, DMA addresses set (bits:
-// 1 VADDR, 2 OADDR, 4 PADDR), whether the clock was set and its record,
-// milliseconds the program has run, then the DSP's fixed figures.
 void SimCard::dspDeviceInfo(std::span<std::uint8_t> a) {
     const auto now = SimClock::now();
     const auto since = dsp_.runningSince(now);
@@ -118,7 +121,7 @@ void SimCard::busSlotInfo(std::span<std::uint8_t> a) const {
 }
 
 void SimCard::encodedDmaInfo(std::span<std::uint8_t> a) const {
-    storeWords(a, {areas_.currentToken(AreaKind::EncodedStream), word(kEncodedStreamAreaSize), 0, kStreamCount});
+    storeWords(a, {areas_.currentToken(AreaKind::EncodedStream), word(kEncodedStreamAreaSize), 0, word(kStreamCount)});
 }
 
 void SimCard::previewDmaInfo(std::span<std::uint8_t> a) const {

@@ -16,6 +16,7 @@ constexpr std::size_t kMaxConfigSize = 1 << 20;
 
 // One [card N] section while it is read.
 struct Section {
+    std::filesystem::path folder;  // of the settings file: relative paths start there
     int number = -1;
     bool present = true;
     CardSettings card;
@@ -210,11 +211,46 @@ bool readBootMs(std::string_view, std::string_view value, Section& section, std:
     return readBounded("boot_ms", value, 60000, section.card.bootMs, error);
 }
 
+bool readQueue(std::string_view, std::string_view value, Section& section, std::string& error) {
+    if (!readBounded("queue", value, 1u << 20, section.card.queueItems, error)) return false;
+    if (section.card.queueItems == 0) {
+        error = "queue must hold at least one item";
+        return false;
+    }
+    return true;
+}
+
+bool readDebugPerSecond(std::string_view, std::string_view value, Section& section, std::string& error) {
+    return readBounded("debug_per_s", value, 1000, section.card.debugPerSecond, error);
+}
+
+bool readSpeed(std::string_view, std::string_view value, Section& section, std::string& error) {
+    if (!readBounded("speed", value, 64, section.card.speed, error)) return false;
+    if (section.card.speed == 0) {
+        error = "speed must be 1 or more";
+        return false;
+    }
+    return true;
+}
+
+bool readReplayKey(std::string_view, std::string_view value, Section& section, std::string& error) {
+    if (value.empty()) {
+        error = "replay needs a file";
+        return false;
+    }
+    auto script = std::make_shared<ReplayScript>();
+    if (!readReplay(section.folder / std::filesystem::path(value), *script, error)) return false;
+    script->file = std::string(value);
+    section.card.replay = std::move(script);
+    return true;
+}
+
 constexpr KeyRule kKeys[] = {
     {"present", readPresent}, {"version", readVersion}, {"hardware", readHardware},
     {"serial", readSerial},   {"slot", readSlot},       {"map", readMap},
     {"fail", readFail},       {"info.", readInfo},      {"stuck", readStuck},
-    {"dsp", readDsp},         {"boot_ms", readBootMs},
+    {"dsp", readDsp},         {"boot_ms", readBootMs},  {"queue", readQueue},
+    {"debug_per_s", readDebugPerSecond}, {"speed", readSpeed}, {"replay", readReplayKey},
 };
 
 // Drops a comment: '#' or ';' at the start or after a blank.
@@ -298,6 +334,7 @@ private:
         finishSection();
         sectionLines_[n] = lineNumber;
         section_.emplace();
+        section_->folder = std::filesystem::path(fileName_).parent_path();
         section_->number = n;
         if (const auto it = settings_.cards.find(n); it != settings_.cards.end()) section_->card = it->second;
         return true;

@@ -20,6 +20,7 @@ public:
     // A fresh handle, never 0 (none) or 0xFFFFFFFF (closed); 0 when the table is full.
     driver::EventHandle create();
     bool signal(driver::EventHandle event);
+    bool exists(driver::EventHandle event) { return find(event) != nullptr; }
     // Negative timeout: wait without limit. A wait in progress when the event
     // is closed ends with Failed.
     driver::WaitResult wait(driver::EventHandle event, int timeoutMs);

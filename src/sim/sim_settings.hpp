@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <map>
+#include <memory>
 #include <optional>
 #include <set>
 #include <string>
@@ -12,6 +13,7 @@
 #include <vector>
 
 #include "sim/dsp_memory.hpp"
+#include "sim/replay.hpp"
 #include "sim/sim_dsp.hpp"
 
 namespace pemblor::sim {
@@ -35,6 +37,13 @@ struct CardSettings {
     // How the DSP comes up, and how long its program takes to boot.
     DspMode dspMode = DspMode::Normal;
     std::uint32_t bootMs = 200;
+    // Items the card's queue holds before the oldest is dropped.
+    std::uint32_t queueItems = 2048;
+    // Rates of what the card produces, per second; speed multiplies them all.
+    std::uint32_t debugPerSecond = 4;
+    std::uint32_t speed = 1;
+    // Traffic handed out instead of the card's own, once reception is registered.
+    std::shared_ptr<const ReplayScript> replay;
 };
 
 struct SimSettings {

@@ -12,7 +12,7 @@ constexpr std::string_view kDevicePrefix = "\\\\.\\KSVECWDM";
 
 SimTransport::SimTransport(SimSettings settings) {
     for (auto& [number, card] : settings.cards)
-        cards_.emplace(number, std::make_unique<SimCard>(number, std::move(card), tokens_));
+        cards_.emplace(number, std::make_unique<SimCard>(number, std::move(card), tokens_, events_));
 }
 
 SimTransport::~SimTransport() = default;

@@ -39,9 +39,10 @@ public:
 private:
     // Cards are made once and live as long as the transport, so a card found
     // under the handle lock stays valid after it.
-    std::map<int, std::unique_ptr<SimCard>> cards_;
+    // Events before cards: a card's thread signals them until the card is gone.
     TokenSource tokens_;
     EventTable events_;
+    std::map<int, std::unique_ptr<SimCard>> cards_;
 
     // Requests hold it shared for their whole run; close takes it exclusively,
     // so a handle's requests have ended when its close releases what it held.

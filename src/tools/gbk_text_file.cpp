@@ -2,6 +2,7 @@
 
 #include <iconv.h>
 
+#include <algorithm>
 #include <cerrno>
 
 namespace pemblor::tools {
@@ -54,7 +55,12 @@ std::string convert(const char* to, const char* from, std::string_view in, bool 
 
 }  // namespace
 
-std::string utf8ToGbk(std::string_view utf8) { return convert("GBK", "UTF-8", utf8, true); }
+std::string utf8ToGbk(std::string_view utf8) {
+    // ASCII is the same in both, and most lines are ASCII: no converter for them.
+    if (std::all_of(utf8.begin(), utf8.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; }))
+        return std::string(utf8);
+    return convert("GBK", "UTF-8", utf8, true);
+}
 
 std::string gbkToUtf8(std::string_view gbk) { return convert("UTF-8", "GBK", gbk, false); }
 

@@ -38,7 +38,10 @@ TEST(SimConfig, EveryKeyReachesItsCard) {
         "info.14 =\n"
         "stuck = 0xC05 0xFB, 0x87FFFFFF 0 ,0x80000000 255\n"
         "dsp = running\n"
-        "boot_ms = 0\n");
+        "boot_ms = 0\n"
+        "queue = 16\n"
+        "debug_per_s = 0\n"
+        "speed = 4\n");
     ASSERT_EQ(s.cards.size(), 3u);
     const CardSettings& c = s.cards.at(2);
     EXPECT_EQ(c.version, 0x01070604u);
@@ -55,6 +58,9 @@ TEST(SimConfig, EveryKeyReachesItsCard) {
     EXPECT_EQ(c.stuck, (StuckBytes{{0xC05, 0xFB}, {0x87FFFFFF, 0}, {0x80000000, 0xFF}}));
     EXPECT_EQ(c.dspMode, DspMode::Running);
     EXPECT_EQ(c.bootMs, 0u);
+    EXPECT_EQ(c.queueItems, 16u);
+    EXPECT_EQ(c.debugPerSecond, 0u);
+    EXPECT_EQ(c.speed, 4u);
     // Untouched cards keep their defaults.
     EXPECT_EQ(s.cards.at(0).version, CardSettings{}.version);
     EXPECT_FALSE(s.cards.at(0).serial.has_value());
@@ -131,6 +137,11 @@ TEST(SimConfig, BadSettingsAreRefusedWithFileLineAndReason) {
         {"[card 1]\nstuck = x 1\n", "sim.ini:2: 'x' is not a 32-bit number"},
         {"[card 1]\ndsp = fast\n", "sim.ini:2: dsp must be normal or running, not 'fast'"},
         {"[card 1]\nboot_ms = 60001\n", "sim.ini:2: boot_ms must be at most 60000"},
+        {"[card 1]\nqueue = 0\n", "sim.ini:2: queue must hold at least one item"},
+        {"[card 1]\nspeed = 0\n", "sim.ini:2: speed must be 1 or more"},
+        {"[card 1]\nspeed = 65\n", "sim.ini:2: speed must be at most 64"},
+        {"[card 1]\ndebug_per_s = 1001\n", "sim.ini:2: debug_per_s must be at most 1000"},
+        {"[card 1]\nreplay =\n", "sim.ini:2: replay needs a file"},
     };
     for (const auto& c : cases) {
         const std::string error = refusal(c.text);

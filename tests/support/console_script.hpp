@@ -28,14 +28,15 @@ inline std::vector<std::string> splitLines(const std::string& text) {
 }
 
 inline ScriptRun runConsoleScript(const std::string& script, sim::SimSettings settings,
-                                  std::filesystem::path root = std::filesystem::temp_directory_path()) {
+                                  std::filesystem::path root = std::filesystem::temp_directory_path(),
+                                  app::ConsoleOptions options = {}) {
     std::istringstream in(script);
     std::ostringstream out, err;
     sim::SimTransport transport(std::move(settings));
     headless::ScriptHost host(in, out, err, std::move(root));
     driver::DriverLink link(transport);
     {
-        app::Console console(host, link);
+        app::Console console(host, link, std::move(options));
         console.run();
     }
     return {splitLines(out.str()), err.str(), host.exitCode()};

@@ -1,0 +1,58 @@
+// pemblorctl recording info FILE... | recording export FILE OUT.mp4|.mkv:
+// what a recording holds, and its stream in a container every player opens.
+#include <unistd.h>
+
+#include <CLI/CLI.hpp>
+#include <cstdio>
+#include <iostream>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "capture/recording_tools.hpp"
+#include "cli_context.hpp"
+
+namespace pemblor::cli {
+
+namespace {
+
+struct RecordingArgs {
+    std::vector<std::string> files;
+    std::string input;
+    std::string output;
+};
+
+// A progress line that rewrites itself, on a terminal only.
+capture::Progress terminalProgress(const std::string& name) {
+    if (!isatty(STDERR_FILENO)) return {};
+    return [name](double share) {
+        std::fprintf(stderr, "\rexporting %s: %3d%%", name.c_str(), static_cast<int>(share * 100));
+        if (share >= 1.0) std::fprintf(stderr, "\n");
+        std::fflush(stderr);
+    };
+}
+
+void installRecording(CLI::App& app, CliContext& context) {
+    auto args = std::make_shared<RecordingArgs>();
+    CLI::App* cmd = app.add_subcommand("recording", "Look into recording files and export their streams");
+    cmd->require_subcommand(1);
+
+    CLI::App* info = cmd->add_subcommand("info", "Header, payload, marked blocks and pictures of recording files");
+    info->add_option("FILE", args->files, "Recording files, e.g. EVDATA0000.264")->required();
+    info->callback([args, &context] {
+        std::vector<std::filesystem::path> files(args->files.begin(), args->files.end());
+        context.exitCode = capture::recordingInfo(files, std::cout, std::cerr);
+    });
+
+    CLI::App* exp = cmd->add_subcommand("export", "Copy a recording's stream into an MP4 or Matroska file");
+    exp->add_option("FILE", args->input, "The recording, e.g. EVDATA0000.264")->required();
+    exp->add_option("OUT", args->output, "The new file, ending in .mp4 or .mkv")->required();
+    exp->callback([args, &context] {
+        context.exitCode = capture::exportRecording(args->input, args->output, std::cout, std::cerr,
+                                                    terminalProgress(args->input));
+    });
+}
+
+}  // namespace
+PEMBLOR_CLI_COMMAND(installRecording);
+}  // namespace pemblor::cli

@@ -1,0 +1,244 @@
+#include "app/status_monitor.hpp"
+
+#include <algorithm>
+#include <array>
+#include <cstdarg>
+#include <cstdio>
+#include <string>
+
+#include "driver/little_endian.hpp"
+#include "resources/console_ids.hpp"
+
+namespace pemblor::app {
+
+using namespace resources::console;
+using capture::kChannelCount;
+using capture::kSlotCount;
+using capture::read;
+using capture::take;
+using driver::loadU32;
+
+namespace {
+
+constexpr std::array<int, kChannelCount> kChannelLines = {kChan1Line, kChan2Line, kChan3Line, kChan4Line};
+constexpr std::size_t kChannelStatusSize = 32;
+constexpr std::uint32_t kTwelveBits = 0xFFF;
+// The card counts what it had to drop, the console fetching too slowly, in
+// this word of category 1 (ErrorC's "D").
+constexpr std::size_t kDroppedRecordsWord = 10;
+
+// One status line, formatted into a buffer of its own, so a tick allocates
+// nothing for its labels.
+class LineBuffer {
+public:
+    std::string_view format(const char* fmt, ...) __attribute__((format(printf, 2, 3))) {
+        va_list args;
+        va_start(args, fmt);
+        const int n = std::vsnprintf(buf_.data(), buf_.size(), fmt, args);
+        va_end(args);
+        if (n < 0) return {};
+        return {buf_.data(), std::min(static_cast<std::size_t>(n), buf_.size() - 1)};
+    }
+
+private:
+    std::array<char, 160> buf_{};
+};
+
+// printf's %d of a 32-bit word, as the status lines show counters.
+int asInt(std::uint32_t v) { return static_cast<std::int32_t>(v); }
+
+bool isBlank(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r'; }
+
+int digitValue(char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'a' && c <= 'z') return c - 'a' + 10;
+    if (c >= 'A' && c <= 'Z') return c - 'A' + 10;
+    return 99;
+}
+
+class StatusMonitor final : public Subsystem {
+public:
+    explicit StatusMonitor(ConsoleSeam& console) : console_(console) {
+        ui::Dialog& d = console_.dialog();
+        d.onTimer([this](int id) { id == kReceiveTimer ? writeReceptionLine() : fullTick(); });
+        d.onClick(kStartWatch, [this] { switchWatch(true); });
+        d.onClick(kStopWatch, [this] { switchWatch(false); });
+        watchText_.reserve(kWatchLines * 12);
+    }
+
+private:
+    capture::ReceiveStats& stats() { return console_.state().stats; }
+
+    void fullTick() {
+        ConsoleState& s = console_.state();
+        if (s.receiving.load(std::memory_order_relaxed) != 0) {
+            s.secondsCounter.fetch_add(1, std::memory_order_relaxed);
+            if (console_.dialog().checked(kUnknownCheck)) readChannelStatus();
+        }
+        StatusSample sample;
+        sample.tick = ++ticks_;
+        rollSlots(sample);
+        writeChannelLines();
+        std::array<std::uint8_t, kCounterAnswerSize> counters{};
+        const std::uint32_t bytes = refreshDriverCounters(console_.dialog(), console_.link(), counters);
+        sample.dropped = droppedSinceLastTick(counters, bytes);
+        rollCounters();
+        writeReceptionLine();
+        if (s.watching == 1) runWatch();
+        s.history.push(sample);
+    }
+
+    // The channel status pair: read the words, make each channel's status
+    // byte of its two words, then acknowledge.
+    void readChannelStatus() {
+        std::array<std::uint8_t, kChannelStatusSize> buf{};
+        driver::DriverLink& link = console_.link();
+        if (link.channelStatus(buf) >= kChannelStatusSize) {
+            for (std::size_t k = 0; k < kChannelCount; ++k) {
+                const std::uint32_t high = loadU32(buf, 4 * k) & 0xFF;
+                const std::uint32_t low = loadU32(buf, 4 * (k + 4)) & 0xFF;
+                capture::set(stats().slotTable[k].statusByte, (high * 16 + low) & 0xFF);
+            }
+        }
+        driver::storeU32(buf, 0, 0);
+        link.acknowledgeChannelStatus(buf);
+    }
+
+    void rollSlots(StatusSample& sample) {
+        for (std::size_t i = 0; i < kSlotCount; ++i) {
+            capture::StreamSlot& slot = stats().slotTable[i];
+            const std::uint32_t bits = take(slot.byteAccumulator) * 8;
+            const std::uint32_t plain = take(slot.plainAccumulator);
+            const std::uint32_t marked = take(slot.markedAccumulator);
+            const std::uint32_t previews = take(slot.previewAccumulator);
+            capture::set(slot.bitRate, bits);
+            capture::set(slot.plainLastSecond, plain);
+            capture::set(slot.markedLastSecond, marked);
+            capture::set(slot.previewLastSecond, previews);
+            sample.bitRate[i] = bits;
+            sample.blocks[i] = plain + marked;
+            if (i < kChannelCount) sample.previews[i] = previews;
+        }
+    }
+
+    void writeChannelLines() {
+        ui::Dialog& d = console_.dialog();
+        for (std::size_t k = 0; k < kChannelCount; ++k) {
+            const capture::StreamSlot& main = stats().slotTable[k];
+            const capture::StreamSlot& sub = stats().slotTable[k + kChannelCount];
+            d.setText(kChannelLines[k],
+                      line_.format("CH%d:FN:%04X BR:%03dkb %d/%d/%d/%d %02X", static_cast<int>(k + 1),
+                                   read(main.blockCount), asInt(read(main.bitRate) >> 10),
+                                   asInt(read(main.plainLastSecond)), asInt(read(main.markedLastSecond)),
+                                   asInt(read(main.previewLastSecond)), asInt(read(sub.plainLastSecond)),
+                                   read(main.statusByte) & 0xFF));
+        }
+    }
+
+    void rollCounters() {
+        capture::ReceiveCounters& c = stats().counters;
+        capture::set(c.bytesLastSecond, take(c.bytesThisSecond));
+        capture::set(c.largestLastSecond, take(c.largestThisSecond));
+    }
+
+    void writeReceptionLine() {
+        const capture::ReceiveCounters& c = stats().counters;
+        const std::uint32_t seconds = console_.state().secondsCounter.load(std::memory_order_relaxed);
+        console_.dialog().setText(
+            kReceptionLine,
+            line_.format("S:%04X T:%04X E:%04X G:%04X P:%04X L:%04d M:%04d R:%dk", seconds & kTwelveBits,
+                         read(c.wakeUps) & kTwelveBits, read(c.encodedNotices) & kTwelveBits,
+                         read(c.originalVideoNotices) & kTwelveBits, read(c.previewNotices) & kTwelveBits,
+                         asInt(read(c.lastEncodedLength)), asInt(read(c.largestLastSecond)),
+                         asInt(read(c.bytesLastSecond) >> 10)));
+    }
+
+    void runWatch() {
+        ui::Dialog& d = console_.dialog();
+        const std::size_t n = std::min(d.lineCount(kWatchAddresses), kWatchLines);
+        watchText_.clear();
+        for (std::size_t i = 0; i < n; ++i) {
+            std::array<std::uint32_t, 1> word{};
+            console_.link().readWords(kWatchWindow, parseWatchOffset(d.line(kWatchAddresses, i)), word);
+            watchText_ += line_.format("0x%08X\r\n", word[0]);
+        }
+        d.setText(kWatchValues, watchText_);
+    }
+
+    void switchWatch(bool on) {
+        console_.state().watching = on ? 1 : 0;
+        console_.dialog().setReadOnly(kWatchAddresses, on);
+        console_.dialog().setReadOnly(kWatchValues, on);
+    }
+
+    // Records dropped since the last tick of the same device; 0 when there is
+    // nothing to compare with (first tick, another device, a failed read).
+    std::uint32_t droppedSinceLastTick(std::span<const std::uint8_t> counters, std::uint32_t bytes) {
+        const std::uint64_t device = console_.link().context().device().value;
+        const bool known = bytes >= (kDroppedRecordsWord + 1) * 4;
+        const std::uint32_t now = known ? loadU32(counters, kDroppedRecordsWord * 4) : 0;
+        const bool comparable = known && haveDropped_ && device == droppedDevice_;
+        const std::uint32_t delta = comparable ? now - lastDropped_ : 0;
+        haveDropped_ = known;
+        lastDropped_ = now;
+        droppedDevice_ = device;
+        return delta;
+    }
+
+    ConsoleSeam& console_;
+    LineBuffer line_;
+    std::string watchText_;
+    std::uint64_t ticks_ = 0;
+    bool haveDropped_ = false;
+    std::uint32_t lastDropped_ = 0;
+    std::uint64_t droppedDevice_ = 0;
+};
+
+}  // namespace
+
+std::uint32_t parseWatchOffset(std::string_view line) {
+    const std::string_view s = line.substr(0, kWatchLineChars);
+    std::size_t i = 0;
+    while (i < s.size() && isBlank(s[i])) ++i;
+    bool negative = false;
+    if (i < s.size() && (s[i] == '+' || s[i] == '-')) negative = s[i++] == '-';
+    int base = 10;
+    if (i < s.size() && s[i] == '0') {
+        base = 8;
+        if (i + 2 < s.size() && (s[i + 1] == 'x' || s[i + 1] == 'X') && digitValue(s[i + 2]) < 16) {
+            base = 16;
+            i += 2;
+        }
+    }
+    std::uint64_t value = 0;
+    bool overflow = false;
+    for (; i < s.size() && digitValue(s[i]) < base; ++i) {
+        value = value * static_cast<unsigned>(base) + static_cast<unsigned>(digitValue(s[i]));
+        if (value > 0xFFFFFFFFu) {
+            overflow = true;
+            value = 0xFFFFFFFFu;
+        }
+    }
+    if (overflow) return 0xFFFFFFFFu;
+    const auto v = static_cast<std::uint32_t>(value);
+    return negative ? 0u - v : v;
+}
+
+std::uint32_t refreshDriverCounters(ui::Dialog& dialog, driver::DriverLink& link,
+                                    std::span<std::uint8_t, kCounterAnswerSize> answer) {
+    std::fill(answer.begin(), answer.end(), std::uint8_t{0});
+    const std::uint32_t bytes = link.deviceInfo(kCounterCategory, answer);
+    auto word = [&answer](std::size_t w) { return loadU32(answer, 4 * w); };
+    LineBuffer line;
+    dialog.setText(kNormalLine, line.format("T:%04X I:%04X S:%04X M:%04X", word(0) & kTwelveBits,
+                                            word(1) & kTwelveBits, word(2) & kTwelveBits, word(3) & kTwelveBits));
+    dialog.setText(kErrorLine, line.format("T:%d D:%d S:%d V:%d", asInt(word(9)), asInt(word(10)),
+                                           asInt(word(11)), asInt(word(12))));
+    return bytes;
+}
+
+std::unique_ptr<Subsystem> attachStatusMonitor(ConsoleSeam& console) {
+    return std::make_unique<StatusMonitor>(console);
+}
+
+}  // namespace pemblor::app

@@ -1,0 +1,15 @@
+#pragma once
+// Appending the output list to the log file: opened, appended to and closed
+// by each save, in GBK with CR LF, never emptied.
+#include <filesystem>
+
+#include "ui/dialog.hpp"
+
+namespace pemblor::tools {
+
+enum class LogSave { Saved, OpenFailed };
+
+// Appends every line of the list control listId of dialog to the file.
+LogSave appendListToLog(const ui::Dialog& dialog, int listId, const std::filesystem::path& logFile);
+
+}  // namespace pemblor::tools

@@ -1,0 +1,96 @@
+// pemblorctl report: the console's report on standard output, and with --log
+// in the log file too.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
+#include "dsp/temp_dir.hpp"
+#include "support/run_command.hpp"
+
+namespace pemblor::cli {
+namespace {
+
+using ::testing::ElementsAre;
+using ::testing::HasSubstr;
+using ::testing::MatchesRegex;
+using ::testing::StartsWith;
+using testing::runCommand;
+
+std::string readFile(const std::filesystem::path& p) {
+    std::ifstream in(p, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), {}};
+}
+
+std::vector<std::string> lines(const std::string& text) {
+    std::vector<std::string> out;
+    std::size_t start = 0;
+    for (std::size_t p = text.find('\n'); p != std::string::npos; p = text.find('\n', start)) {
+        out.push_back(text.substr(start, p - start));
+        start = p + 1;
+    }
+    return out;
+}
+
+struct ReportCommand : ::testing::Test {
+    dsp::testing::TempDir dir;
+    std::filesystem::path root = dir / "root";
+    std::string ctl(const std::string& args) {
+        return std::string(PEMBLORCTL_PATH) + " --root " + root.string() + " " + args + " 2>" +
+               (dir / "err").string();
+    }
+    std::string err() { return readFile(dir / "err"); }
+};
+
+TEST_F(ReportCommand, OneDevicePrintsItsReportAndWritesNoLog) {
+    const auto r = runCommand(ctl("--cards 0,2 report --device 2"));
+    ASSERT_EQ(r.status, 0) << err();
+    const auto out = lines(r.out);
+    ASSERT_GE(out.size(), 5u);
+    EXPECT_THAT(out[0], MatchesRegex(R"(Dev ID: Dev2 Current Time: [0-9]{4}(\.[0-9]+){2} [0-9]+:[0-9]+:[0-9]+)"));
+    EXPECT_EQ(out[1], "Version information: W01070605 H00020801 D20260101");
+    // The status lines come from a tick of this card.
+    EXPECT_THAT(out[2], MatchesRegex("NormalC: T:[0-9A-F]{4} I:[0-9A-F]{4} S:[0-9A-F]{4} M:[0-9A-F]{4}"));
+    EXPECT_THAT(out[3], StartsWith("ErrorC: T:"));
+    EXPECT_EQ(out[4], "DevInf: 0 Genneral Inf=0 Length=256 RCount=256");
+    EXPECT_EQ(std::count_if(out.begin(), out.end(), [](const std::string& l) { return l.rfind("DevInf: ", 0) == 0; }),
+              15);
+    EXPECT_EQ(err(), "");
+    EXPECT_FALSE(std::filesystem::exists(root / "Pemblor.LOG"));
+}
+
+TEST_F(ReportCommand, AllDevicesWithLogAppendsWhatItPrints) {
+    const std::string cmd = ctl("--cards 0,2 --support-email help@example.org report --all --log");
+    const auto first = runCommand(cmd);
+    ASSERT_EQ(first.status, 0) << err();
+    EXPECT_EQ(err(), "Please send file " + (root / "Pemblor.LOG").string() + " to Email: help@example.org\n");
+    const auto out = lines(first.out);
+    EXPECT_THAT(out.front(), StartsWith("Open Dev KSVECWDM0 OK !!! Slot ID:"));
+    EXPECT_EQ(out.back(), "Close device finished OK !!!");
+    std::string crlf;
+    for (const std::string& l : out) crlf += l + "\r\n";
+    EXPECT_EQ(readFile(root / "Pemblor.LOG"), crlf);
+    // A second run appends.
+    ASSERT_EQ(runCommand(cmd).status, 0);
+    EXPECT_EQ(std::filesystem::file_size(root / "Pemblor.LOG"), 2 * crlf.size());
+}
+
+TEST_F(ReportCommand, MissingDeviceNoCardAndBadArguments) {
+    const auto missing = runCommand(ctl("--cards 0 report --device 3"));
+    EXPECT_EQ(missing.status, 1);
+    EXPECT_EQ(missing.out, "");
+    EXPECT_EQ(err(), "Cann't open device KS-VECWDM !\n");
+
+    const auto none = runCommand(ctl("--cards '' report"));
+    EXPECT_EQ(none.status, 0);
+    EXPECT_EQ(none.out, "");
+    EXPECT_EQ(err(), "");
+
+    EXPECT_NE(runCommand(ctl("report --device 32")).status, 0);
+    EXPECT_NE(runCommand(ctl("report --all --device 1")).status, 0);
+}
+
+}  // namespace
+}  // namespace pemblor::cli
