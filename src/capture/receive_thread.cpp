@@ -18,6 +18,11 @@ constexpr auto kFailedWaitPause = std::chrono::milliseconds(10);
 // without the right to raise it; the thread then runs at normal priority.
 constexpr int kRaisedNice = -2;
 
+bool stopping(ReceiveSession& s) {
+    const std::lock_guard lock(s.workMutex);
+    return s.stop;
+}
+
 bool hasExited(ReceiveSession& s, std::chrono::steady_clock::time_point until) {
     std::unique_lock lock(s.exitMutex);
     return s.exitSignal.wait_until(lock, until, [&] { return s.exited; });
@@ -55,17 +60,26 @@ void ReceiveThread::run(std::shared_ptr<ReceiveSession> s, driver::DriverLink& l
     pthread_setname_np(pthread_self(), "pemblor-receive");
     std::array<std::uint8_t, kFetchSize> records{};
     ReceiveCounters& counters = s->dispatcher.stats().counters;
-    while (!s->stop.load()) {
+    for (;;) {
+        if (stopping(*s)) break;
         const driver::EventHandle event = link.context().dataEvent.load(std::memory_order_relaxed);
         const driver::WaitResult woke = link.transport().waitEvent(event, kWaitSliceMs);
         if (woke == driver::WaitResult::Failed) std::this_thread::sleep_for(kFailedWaitPause);
-        if (woke != driver::WaitResult::Signalled || s->stop.load()) continue;
+        if (woke != driver::WaitResult::Signalled) continue;
         records.fill(0);
         const std::uint32_t bytes = link.fetchNotifications(records);
-        const std::lock_guard work(s->work);
-        if (s->stop.load()) break;
+        {
+            const std::lock_guard lock(s->workMutex);
+            if (s->stop) break;
+            s->working = true;
+        }
         add(counters.wakeUps);
         if (bytes >= kRecordSize) s->dispatcher.dispatch(records);
+        {
+            const std::lock_guard lock(s->workMutex);
+            s->working = false;
+        }
+        s->workDone.notify_all();
     }
     const std::lock_guard lock(s->exitMutex);
     s->exited = true;
@@ -76,13 +90,15 @@ ReceiveThread::Ended ReceiveThread::end(std::chrono::milliseconds deadline) {
     if (!current_.thread.joinable()) return Ended::kJoined;
     const auto until = std::chrono::steady_clock::now() + deadline;
     ReceiveSession& s = *current_.session;
-    s.stop.store(true);
-    link_->transport().signalEvent(link_->context().dataEvent.load(std::memory_order_relaxed));
-    Ended ended = Ended::kBusy;
-    if (s.work.try_lock_until(until)) {
-        s.work.unlock();
-        ended = hasExited(s, until) ? Ended::kJoined : Ended::kParked;
+    bool idle = false;
+    {
+        std::unique_lock lock(s.workMutex);
+        s.stop = true;
+        link_->transport().signalEvent(link_->context().dataEvent.load(std::memory_order_relaxed));
+        idle = s.workDone.wait_until(lock, until, [&] { return !s.working; });
     }
+    Ended ended = Ended::kBusy;
+    if (idle) ended = hasExited(s, until) ? Ended::kJoined : Ended::kParked;
     if (ended == Ended::kJoined) {
         current_.thread.join();
         current_.session.reset();

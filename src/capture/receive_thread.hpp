@@ -30,10 +30,13 @@ struct ReceiveSession {
     std::shared_ptr<WriteErrorSink> errors;  // outlives the files that report to it
     RecordingSet files;
     ReceiveDispatcher dispatcher;
-    // Held by the thread whenever it touches anything but the driver; once
-    // the stopper has held it with stop set, the thread touches nothing more.
-    std::timed_mutex work;
-    std::atomic<bool> stop{false};
+    // The thread works (touches anything but the driver) only with working
+    // set, and sets it only while stop is clear; once the stopper has seen it
+    // clear with stop set, the thread touches nothing more.
+    std::mutex workMutex;
+    std::condition_variable workDone;
+    bool working = false;  // guarded by workMutex
+    bool stop = false;     // guarded by workMutex
     std::mutex exitMutex;
     std::condition_variable exitSignal;
     bool exited = false;  // guarded by exitMutex

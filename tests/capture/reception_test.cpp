@@ -141,6 +141,7 @@ TEST_F(Reception, EveryCodeReachesItsFileCounterOrWindowAndTheStopFinishesTheHea
     seam.click(kSaveFile);  // cleared: streams and video are no longer written, debug lines still are
     ASSERT_TRUE(card.deliver(event(), {{{{0x12, 0, 0, n3}, {0x11, 0, 0, 50}, {0x19, 0, 4000, 1}},
                                         {{1, 0, later}, {1, 4000, debugRecord(5, 0xFFFF)}}}}));
+    ASSERT_TRUE(card.settle(event()));  // the thread reads the clock too
     seam.fakeHost.clock = {2026, 12, 8, 11, 45, 30, 0, 2};
     seam.click(kRecvData);
 
@@ -168,7 +169,7 @@ TEST_F(Reception, EveryCodeReachesItsFileCounterOrWindowAndTheStopFinishesTheHea
               "12-08 10:30:00 FFFF 0x00000005,0x1,0x2,0x3\r\n");
 
     const ReceiveCounters& k = state.stats.counters;
-    EXPECT_EQ(counter(k.wakeUps), 3u);
+    EXPECT_EQ(counter(k.wakeUps), 4u);
     EXPECT_EQ(counter(k.encodedNotices), 2u);
     EXPECT_EQ(counter(k.originalVideoNotices), 2u);
     EXPECT_EQ(counter(k.previewNotices), 3u);

@@ -82,6 +82,10 @@ public:
         return true;
     }
 
+    // Returns once the receive thread has handled everything delivered so far:
+    // it answers the next fetch only after it has dispatched the last one.
+    bool settle(std::uint32_t event) { return deliver(event, {Fetch{}}); }
+
     std::size_t answered() {
         std::lock_guard lock(mutex_);
         return answered_;

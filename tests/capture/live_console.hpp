@@ -1,0 +1,112 @@
+#pragma once
+// The script console on simulated cards, fed line by line while it runs on a
+// thread of its own, as an operator types: the test sends a few lines, waits
+// for what the card and the console do (files growing, say), and sends more.
+// The output is read once the console has ended.
+#include <chrono>
+#include <condition_variable>
+#include <filesystem>
+#include <functional>
+#include <istream>
+#include <mutex>
+#include <sstream>
+#include <streambuf>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "app/console.hpp"
+#include "driver/driver_link.hpp"
+#include "headless/script_host.hpp"
+#include "sim/sim_transport.hpp"
+#include "support/console_script.hpp"
+
+namespace pemblor::capture::testing {
+
+// A script that arrives while it is read: reading waits for the next line.
+class LineFeed final : public std::streambuf {
+public:
+    void push(std::string text) {
+        {
+            std::lock_guard lock(mutex_);
+            pending_ += text;
+        }
+        ready_.notify_all();
+    }
+    void close() {
+        {
+            std::lock_guard lock(mutex_);
+            closed_ = true;
+        }
+        ready_.notify_all();
+    }
+
+protected:
+    int_type underflow() override {
+        std::unique_lock lock(mutex_);
+        ready_.wait(lock, [&] { return !pending_.empty() || closed_; });
+        if (pending_.empty()) return traits_type::eof();
+        current_.swap(pending_);
+        pending_.clear();
+        setg(current_.data(), current_.data(), current_.data() + current_.size());
+        return traits_type::to_int_type(current_[0]);
+    }
+
+private:
+    std::mutex mutex_;
+    std::condition_variable ready_;
+    std::string pending_, current_;
+    bool closed_ = false;
+};
+
+class LiveConsole {
+public:
+    LiveConsole(sim::SimSettings settings, std::filesystem::path root)
+        : transport_(std::move(settings)), link_(transport_), in_(&feed_), root_(std::move(root)) {
+        thread_ = std::thread([this] {
+            headless::ScriptHost host(in_, out_, err_, root_);
+            {
+                app::Console console(host, link_);
+                console.run();
+            }
+            exitCode_ = host.exitCode();
+        });
+    }
+    ~LiveConsole() { finish(); }
+
+    void send(const std::string& lines) { feed_.push(lines); }
+    // Ends the script (the console ends as at the end of any script) and
+    // returns what it printed, one event a line.
+    std::vector<std::string> finish() {
+        if (thread_.joinable()) {
+            feed_.close();
+            thread_.join();
+        }
+        return pemblor::testing::splitLines(out_.str());
+    }
+    int exitCode() const { return exitCode_; }
+    std::string errors() const { return err_.str(); }
+    sim::SimTransport& transport() { return transport_; }
+
+    // Waits, at most limit, until pred holds.
+    static bool waitFor(const std::function<bool()>& pred, std::chrono::seconds limit = std::chrono::seconds(30)) {
+        const auto until = std::chrono::steady_clock::now() + limit;
+        while (!pred()) {
+            if (std::chrono::steady_clock::now() > until) return false;
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        return true;
+    }
+
+private:
+    sim::SimTransport transport_;
+    driver::DriverLink link_;
+    LineFeed feed_;
+    std::istream in_;
+    std::ostringstream out_, err_;
+    std::filesystem::path root_;
+    int exitCode_ = -1;
+    std::thread thread_;
+};
+
+}  // namespace pemblor::capture::testing
