@@ -44,7 +44,9 @@ int runConsole(CliContext& context, const std::string& scriptPath) {
     installStopHandlers();
     headless::ScriptHost host(*script, std::cout, std::cerr, context.dataRoot());
     driver::DriverLink link(*transport);
-    app::Console console(host, link, {context.options.supportEmail});
+    app::ConsoleOptions options{context.options.supportEmail};
+    options.renderer = &host.renderer();
+    app::Console console(host, link, options);
     console.run();
     return host.exitCode();
 }

@@ -7,7 +7,7 @@ set -euo pipefail
 PACKAGES=(
   build-essential cmake ninja-build pkg-config
   qt6-base-dev qt6-charts-dev libqt6opengl6-dev libgl-dev fonts-dejavu-core fonts-wqy-microhei
-  libavcodec-dev libavformat-dev libavfilter-dev libavutil-dev libswscale-dev
+  libavcodec-dev libavformat-dev libavfilter-dev libavutil-dev libswscale-dev libpng-dev
   libcli11-dev
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   clang libclang-rt-14-dev

@@ -10,6 +10,7 @@
 #include "resources/string_table.hpp"
 #include "tools/report.hpp"
 #include "tools/superior_lock.hpp"
+#include "video/video_windows.hpp"
 
 namespace pemblor::app {
 
@@ -88,6 +89,7 @@ void Console::Impl::attachSubsystems() {
     subsystems.push_back(capture::attachCapture(seam));
     subsystems.push_back(attachStatusMonitor(seam));
     subsystems.push_back(tools::attachReport(seam));
+    subsystems.push_back(video::attachVideoWindows(seam));
 }
 
 void Console::Impl::exit() {

@@ -11,10 +11,21 @@
 #include "capture/receive_stats.hpp"
 #include "capture/stream_consumers.hpp"
 
+namespace pemblor::video {
+class Renderer;
+class DecoderFactory;
+}  // namespace pemblor::video
+
 namespace pemblor::app {
 
 struct ConsoleOptions {
     std::string supportEmail;  // shown by the e-mail label and after the all-devices report
+    // What draws the player's and the preview's pictures, given by the
+    // platform next to its host (the desktop's surfaces, the script host's
+    // store). None: the video windows' Start reports that rendering failed.
+    video::Renderer* renderer = nullptr;
+    // What decodes the played stream; none: the FFmpeg decoder.
+    video::DecoderFactory* decoders = nullptr;
     // The report appends the list to the log file; pemblorctl report clears
     // it unless --log is given, and prints the report instead.
     bool reportSavesLog = true;

@@ -1,6 +1,7 @@
 #include "dsp/debug_commands.hpp"
 
 #include <array>
+#include <cstdint>
 
 #include "memory/card_registers.hpp"
 #include "memory/data_to_write.hpp"
@@ -14,6 +15,15 @@ namespace pemblor::dsp {
 namespace {
 
 using namespace resources::console;
+
+// One message area: where the message and its byte count go (bar 0, on the
+// first external page), and the doorbell register and value (bar 1).
+struct MessageArea {
+    std::uint32_t countOffset;
+    std::uint32_t messageOffset;
+    std::uint32_t doorbellOffset;
+    std::uint32_t doorbellValue;
+};
 
 constexpr MessageArea kToDsp{0x0, 0x20, memory::kHdcrOffset, 2};
 constexpr MessageArea kToPci{0xA000, 0xA020, memory::kRstsrcOffset, 8};
@@ -48,9 +58,9 @@ private:
         const std::size_t n = memory::parseDataToWrite(console_.dialog().text(kDataToWrite), buffer_);
         const std::span<const std::uint8_t> message = std::span(buffer_).first(n);
         const std::uint32_t rcount = link.writeBytes(memory::kMemoryBar, area.messageOffset, message);
-        memory::resultDump(
-            memory::writeHeader(static_cast<int>(memory::kMemoryBar), area.messageOffset, static_cast<std::uint32_t>(n), rcount),
-            message, [this](std::string_view line) { console_.appendLine(line); });
+        memory::resultDump(memory::writeHeader(static_cast<int>(memory::kMemoryBar), area.messageOffset,
+                                               static_cast<std::uint32_t>(n), rcount),
+                           message, [this](std::string_view line) { console_.appendLine(line); });
         memory::writeWordBytes(link, memory::kMemoryBar, area.countOffset, static_cast<std::uint32_t>(n));
         memory::writeWordBytes(link, memory::kRegisterBar, area.doorbellOffset, area.doorbellValue);
     }

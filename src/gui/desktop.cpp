@@ -34,7 +34,10 @@ std::unique_ptr<Desktop> Desktop::create(const DesktopOptions& options, std::str
     }
     d->link_ = std::make_unique<driver::DriverLink>(*transport);
     d->host_ = std::make_unique<QtHost>(app::resolveDataRoot(options.root));
-    d->console_ = std::make_unique<app::Console>(*d->host_, *d->link_, app::ConsoleOptions{options.supportEmail});
+    d->renderer_ = std::make_unique<QtRenderer>(*d->host_);
+    app::ConsoleOptions consoleOptions{options.supportEmail};
+    consoleOptions.renderer = d->renderer_.get();
+    d->console_ = std::make_unique<app::Console>(*d->host_, *d->link_, consoleOptions);
     applyConsoleLayout(d->console_->dialog());
 
     // The About entry of the window menu, present only when its string is.

@@ -9,6 +9,7 @@
 #include "driver/driver_link.hpp"
 #include "driver/transport.hpp"
 #include "gui/qt_host.hpp"
+#include "gui/qt_renderer.hpp"
 
 namespace pemblor::gui {
 
@@ -38,6 +39,7 @@ private:
     std::unique_ptr<driver::Transport> traced_;
     std::unique_ptr<driver::DriverLink> link_;
     std::unique_ptr<QtHost> host_;
+    std::unique_ptr<QtRenderer> renderer_;  // draws the video windows on their surfaces
     std::unique_ptr<app::Console> console_;
 };
 

@@ -80,7 +80,9 @@ void DialogView::build() {
         w->setGeometry(c.rect.x, c.rect.y, c.rect.width, controlHeight(c));
         w->setEnabled(c.enabled);
         w->setVisible(c.visible);
-        if (c.kind == ui::ControlKind::GroupBox) w->lower();
+        // Frames and video areas lie beneath everything else, so a video area
+        // that grows to fill the window leaves the buttons on top of it.
+        if (c.kind == ui::ControlKind::GroupBox || c.kind == ui::ControlKind::VideoArea) w->lower();
         watchKeys(w);
         syncText(static_cast<int>(i));
         syncChecked(static_cast<int>(i));
@@ -450,6 +452,14 @@ void DialogView::accept() {
     if (isVisible()) QDialog::done(dialog_.result());
 }
 
+ui::SizeKind DialogView::sizeKind() const {
+    const Qt::WindowStates state = windowState();
+    if (state & Qt::WindowMinimized) return ui::SizeKind::Minimized;
+    if (state & Qt::WindowMaximized) return ui::SizeKind::Maximized;
+    if (state & Qt::WindowFullScreen) return ui::SizeKind::Other;
+    return ui::SizeKind::Restored;
+}
+
 void DialogView::closeEvent(QCloseEvent* event) {
     // The window keeps painting while a handler sleeps, and a close box click
     // can arrive then; it takes effect when the handler is done, as a click would.
@@ -463,7 +473,14 @@ void DialogView::closeEvent(QCloseEvent* event) {
 
 void DialogView::resizeEvent(QResizeEvent* event) {
     QDialog::resizeEvent(event);
-    dialog_.resize(event->size().width(), event->size().height());
+    dialog_.resize(event->size().width(), event->size().height(), sizeKind());
+}
+
+void DialogView::changeEvent(QEvent* event) {
+    QDialog::changeEvent(event);
+    // Window managers may change the state after the size has arrived (or
+    // without a new size at all): tell the model again with the new kind.
+    if (event->type() == QEvent::WindowStateChange) dialog_.resize(width(), height(), sizeKind());
 }
 
 }  // namespace pemblor::gui

@@ -49,6 +49,7 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
+    void changeEvent(QEvent* event) override;
     // A close box clicked while a handler runs closes once it has ended.
     void closeEvent(QCloseEvent* event) override;
 
@@ -59,6 +60,8 @@ private:
     };
 
     void build();
+    // Maximized, minimized or restored, from the window's state.
+    ui::SizeKind sizeKind() const;
     QWidget* createWidget(int index, const ui::Control& control);
     void watchKeys(QWidget* w);
     void onChange(const ui::Change& change);

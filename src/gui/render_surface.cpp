@@ -1,7 +1,10 @@
 #include "gui/render_surface.hpp"
 
+#include <QAction>
 #include <QCoreApplication>
 #include <QEvent>
+#include <QFileDialog>
+#include <QMessageBox>
 #include <QPainter>
 
 namespace pemblor::gui {
@@ -29,6 +32,11 @@ RenderSurface::RenderSurface(QWidget* parent) : QWidget(parent), sink_(std::make
     sink_->target_ = this;
     setAttribute(Qt::WA_OpaquePaintEvent);
     setAutoFillBackground(false);
+    auto* save = new QAction(tr("Save picture..."), this);
+    save->setObjectName(QStringLiteral("savePicture"));
+    connect(save, &QAction::triggered, this, [this] { askAndSave(); });
+    addAction(save);
+    setContextMenuPolicy(Qt::ActionsContextMenu);
 }
 
 RenderSurface::~RenderSurface() {
@@ -41,6 +49,35 @@ void RenderSurface::setText(const QString& text) {
     if (text == text_) return;
     text_ = text;
     update();
+}
+
+void RenderSurface::setSmoothScaling(bool smooth) {
+    if (smooth == smooth_) return;
+    smooth_ = smooth;
+    update();
+}
+
+bool RenderSurface::savePicture(const QString& file) const {
+    return !shown_.isNull() && shown_.save(file, "PNG");
+}
+
+void RenderSurface::askAndSave() {
+    if (shown_.isNull()) {
+        QMessageBox::information(this, QString(), tr("No picture has been shown here yet."));
+        return;
+    }
+    QFileDialog box(this, tr("Save picture"), saveFolder_, tr("PNG pictures (*.png)"));
+    box.setObjectName(QStringLiteral("savePictureDialog"));
+    box.setOption(QFileDialog::DontUseNativeDialog);
+    box.setAcceptMode(QFileDialog::AcceptSave);
+    box.setDefaultSuffix(QStringLiteral("png"));
+    // The picture of the moment the menu was chosen, whatever arrives meanwhile.
+    const QImage picture = shown_;
+    if (box.exec() != QDialog::Accepted || box.selectedFiles().isEmpty()) return;
+    const QString file = box.selectedFiles().front();
+    if (!picture.save(file, "PNG")) {
+        QMessageBox::warning(this, QString(), tr("The picture could not be saved to %1.").arg(file));
+    }
 }
 
 void RenderSurface::takeLatest() {
@@ -65,7 +102,7 @@ void RenderSurface::paintEvent(QPaintEvent*) {
     if (!shown_.isNull() && width() > 0 && height() > 0) {
         QSize size = shown_.size().scaled(this->size(), Qt::KeepAspectRatio);
         const QRect target(QPoint((width() - size.width()) / 2, (height() - size.height()) / 2), size);
-        painter.setRenderHint(QPainter::SmoothPixmapTransform);
+        painter.setRenderHint(QPainter::SmoothPixmapTransform, smooth_);
         painter.drawImage(target, shown_);
         ++painted_;
     }

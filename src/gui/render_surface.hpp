@@ -1,6 +1,7 @@
 #pragma once
 // A video area: shows the last picture handed to it, scaled to fit with its
-// aspect kept, and an optional text (such as "render_open failed!"). Pictures
+// aspect kept, and an optional text (such as "render_open failed!"). Its
+// context menu saves the picture shown, at its own size, as a PNG file. Pictures
 // may be handed over from any thread through the surface's FrameSink; the
 // widget picks the newest up on the user-interface thread and drops the ones
 // it had no time to show.
@@ -45,6 +46,14 @@ public:
 
     void setText(const QString& text);
     QString text() const { return text_; }
+    // Filtered (smooth) or plain scaling of the picture to the area.
+    void setSmoothScaling(bool smooth);
+    bool smoothScaling() const { return smooth_; }
+    // Where "Save picture..." starts looking.
+    void setSaveFolder(const QString& folder) { saveFolder_ = folder; }
+    // Writes the picture shown as PNG; false when there is none or the file
+    // cannot be written.
+    bool savePicture(const QString& file) const;
     // The picture last shown (user-interface thread).
     const QImage& picture() const { return shown_; }
     std::uint64_t paintedPictures() const { return painted_; }
@@ -57,10 +66,14 @@ private:
     friend class FrameSink;
     static int updateEventType();
     void takeLatest();
+    // Asks for a file name and saves the picture shown there.
+    void askAndSave();
 
     std::shared_ptr<FrameSink> sink_;
     QImage shown_;
     QString text_;
+    QString saveFolder_;
+    bool smooth_ = true;
     std::uint64_t painted_ = 0;
 };
 

@@ -69,6 +69,8 @@ std::optional<std::filesystem::path> ScriptHost::saveFile(const ui::FileRequest&
 
 int ScriptHost::runModal(ui::Dialog& dialog) {
     dialog.reopen();
+    // A window object may take the place of one that closed: its areas start empty.
+    frameStore_.forget(dialog);
     emit("OPEN " + std::to_string(dialog.id()));
     const int token = dialog.subscribe([this, &dialog](const ui::Change& c) {
         if (dialog.id() != resources::kConsoleDialogId || c.id != resources::console::kOutputList) return;
@@ -86,6 +88,7 @@ int ScriptHost::runModal(ui::Dialog& dialog) {
     stack_.pop_back();
     std::erase_if(timers_, [&dialog](const Timer& t) { return t.dialog == &dialog; });
     dialog.unsubscribe(token);
+    frameStore_.forget(dialog);
     emit("CLOSE " + std::to_string(dialog.id()) + " " + std::to_string(dialog.result()));
     return dialog.result();
 }
@@ -126,6 +129,8 @@ void ScriptHost::execute(const std::vector<Word>& w) {
     if (cmd == "wait") return cmdWait(w);
     if (cmd == "print") return cmdPrint(w);
     if (cmd == "state") return cmdState(w);
+    if (cmd == "frames") return cmdFrames(w);
+    if (cmd == "snapshot") return cmdSnapshot(w);
     fail("unknown command '" + cmd + "'");
 }
 
@@ -235,6 +240,35 @@ void ScriptHost::cmdState(const std::vector<Word>& w) {
     emit("STATE " + std::to_string(*id) + " enabled=" + (c.enabled ? "1" : "0") + " visible=" +
          (c.visible ? "1" : "0") + " checked=" + (c.checked ? "1" : "0") + " selection=" +
          std::to_string(c.selection) + " items=" + std::to_string(c.items.size()));
+}
+
+std::optional<int> ScriptHost::resolveVideoArea(const Word& w) {
+    const auto id = resolveControl(w);
+    if (!id) return std::nullopt;
+    if (!top().has(*id) || top().control(*id).kind != ui::ControlKind::VideoArea) {
+        fail("control " + std::to_string(*id) + " is not a video area");
+        return std::nullopt;
+    }
+    return id;
+}
+
+void ScriptHost::cmdFrames(const std::vector<Word>& w) {
+    if (w.size() != 2) return fail("usage: frames <control>");
+    const auto id = resolveVideoArea(w[1]);
+    if (!id) return;
+    const FrameStore::Frames f = frameStore_.frames(top(), *id);
+    emit("FRAMES " + std::to_string(*id) + " " + std::to_string(f.drawn) + " " + std::to_string(f.width) + "x" +
+         std::to_string(f.height));
+}
+
+void ScriptHost::cmdSnapshot(const std::vector<Word>& w) {
+    if (w.size() != 3 || !w[2].quoted) return fail("usage: snapshot <control> \"<path.png>\"");
+    const auto id = resolveVideoArea(w[1]);
+    if (!id) return;
+    std::string error;
+    if (!frameStore_.snapshot(top(), *id, std::filesystem::path(w[2].text), error)) {
+        fail("snapshot of control " + std::to_string(*id) + ": " + error);
+    }
 }
 
 void ScriptHost::setTimer(ui::Dialog& dialog, int timerId, int periodMs) {

@@ -5,11 +5,14 @@
 //   select <control> <index>|"<item text>"   settext <control> "<text>"
 //   click <control>                           answer file "<path>" | answer cancel
 //   wait <ms>                                 print <control>|list|labels
-//   state <control>
+//   state <control>                           frames <control>
+//   snapshot <control> "<path.png>"
 //
 // A control is an id or a caption in double quotes, looked up in the top-most
 // open dialog. A handler that runs a modal dialog waits while the script
-// drives that dialog. Timers fire in real time during `wait`.
+// drives that dialog. Timers fire in real time during `wait`. The host's
+// frame store is the video windows' renderer: `frames` and `snapshot` look at
+// what was drawn on a video area.
 #include <chrono>
 #include <condition_variable>
 #include <deque>
@@ -22,6 +25,7 @@
 #include <string>
 #include <vector>
 
+#include "headless/frame_store.hpp"
 #include "headless/script_line.hpp"
 #include "ui/dialog.hpp"
 #include "ui/host.hpp"
@@ -51,6 +55,9 @@ public:
     const std::filesystem::path& root() const override { return root_; }
     // Runs between script lines and while the script waits.
     void post(std::function<void()> fn) override;
+
+    // What the console draws its video with, here: pictures kept in memory.
+    video::Renderer& renderer() { return frameStore_; }
 
 private:
     using Clock = std::chrono::steady_clock;
@@ -82,6 +89,10 @@ private:
     void cmdWait(const std::vector<Word>& w);
     void cmdPrint(const std::vector<Word>& w);
     void cmdState(const std::vector<Word>& w);
+    void cmdFrames(const std::vector<Word>& w);
+    void cmdSnapshot(const std::vector<Word>& w);
+    // A control of the top-most dialog that shows video; fails the script otherwise.
+    std::optional<int> resolveVideoArea(const Word& w);
 
     std::istream& script_;
     std::ostream& out_;
@@ -96,6 +107,7 @@ private:
     std::mutex postMutex_;
     std::condition_variable postWake_;
     std::deque<std::function<void()>> posted_;
+    FrameStore frameStore_;
 };
 
 }  // namespace pemblor::headless

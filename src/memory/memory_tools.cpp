@@ -1,5 +1,8 @@
 #include "memory/memory_tools.hpp"
 
+#include <array>
+#include <filesystem>
+
 #include "memory/data_files.hpp"
 #include "memory/data_to_write.hpp"
 #include "memory/memory_access.hpp"

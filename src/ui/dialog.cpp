@@ -256,8 +256,8 @@ void Dialog::timer(int timerId) {
     if (timerHandler_ && !ended()) timerHandler_(timerId);
 }
 
-void Dialog::resize(int width, int height) {
-    if (sizeHandler_) sizeHandler_(width, height);
+void Dialog::resize(int width, int height, SizeKind kind) {
+    if (sizeHandler_) sizeHandler_(kind, width, height);
 }
 
 void Dialog::onClick(int id, Handler fn) {

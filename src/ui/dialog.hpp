@@ -52,6 +52,14 @@ enum class ChangeKind {
     Ended,         // the dialog ended; index: the result
 };
 
+// How a window's size changed, as its size notification tells it.
+enum class SizeKind {
+    Restored,   // a plain resize, or back from maximized or minimized
+    Minimized,
+    Maximized,
+    Other,      // anything else (another window maximized, shown or hidden)
+};
+
 struct Change {
     int id;  // control id (kNoId for Ended)
     ChangeKind kind;
@@ -62,7 +70,8 @@ class Dialog {
 public:
     using Handler = std::function<void()>;
     using TimerHandler = std::function<void(int timerId)>;
-    using SizeHandler = std::function<void(int width, int height)>;
+    // The new client size and how the window got it.
+    using SizeHandler = std::function<void(SizeKind kind, int width, int height)>;
     using Observer = std::function<void(const Change&)>;
 
     explicit Dialog(const DialogTemplate& tmpl);
@@ -126,7 +135,7 @@ public:
     void cancel();
     // Timers and resizing, delivered by the host.
     void timer(int timerId);
-    void resize(int width, int height);
+    void resize(int width, int height, SizeKind kind = SizeKind::Restored);
 
     // --- handlers and observers ---------------------------------------------------------
     void onClick(int id, Handler fn);

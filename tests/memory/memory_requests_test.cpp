@@ -1,6 +1,6 @@
-// What Read, Write, the sends, Debug and the memory test put on the wire: the
-// request, its record and output area per address type, the limits, the
-// order of the sends, and the 836 requests of a memory test.
+// What Read, Write, the sends and the memory test put on the wire: the
+// requests, records and output areas per address type, the limits, the order
+// of the sends, the 836 requests of a memory test and the file dialogs.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
@@ -17,7 +17,6 @@ namespace {
 
 using namespace resources::console;
 using ::testing::ElementsAre;
-using ::testing::ElementsAreArray;
 using testing::le32;
 using Bytes = std::vector<std::uint8_t>;
 
@@ -42,44 +41,28 @@ struct MemoryFixture : ::testing::Test {
             key.click(ui::kIdOk);
         };
         ASSERT_TRUE(dlg.click(kSuperiorOp));
-        dlg.clearItems(kOutputList);
-        transport.clearRecords();
-        host.messages.clear();
     }
 
-    void setUp(int type, const char* address, const char* length, const char* data = "") {
+    // Sets the controls up, clicks, and returns the lines the click added.
+    std::vector<std::string> run(int button, int type, const char* address, const char* length,
+                                 const char* data = "") {
         dlg.select(kAddressType, type);
         dlg.userSetText(kAddress, address);
         dlg.userSetText(kLength, length);
         dlg.userSetText(kDataToWrite, data);
-    }
-
-    std::vector<std::string> lines() const {
+        transport.clearRecords();
+        dlg.clearItems(kOutputList);
+        dlg.click(button);
         std::vector<std::string> out;
         for (std::size_t i = 0; i < dlg.itemCount(kOutputList); ++i) out.emplace_back(dlg.item(kOutputList, i));
         return out;
     }
 };
 
-TEST_F(MemoryFixture, AddressAndLengthPresetsShowSorted) {
-    const auto items = [&](int id) {
-        std::vector<std::string> v;
-        for (std::size_t i = 0; i < dlg.itemCount(id); ++i) v.emplace_back(dlg.item(id, i));
-        return v;
-    };
-    EXPECT_THAT(items(kAddress), ElementsAre("0x00000000", "0x00000400", "0x00400000 RSTSRC", "0x00400008 PCIIS",
-                                             "0x00400010 DSPMA", "0x00400014 PCIMA", "0x00400018 PCIMC",
-                                             "0x0041FFF0 HSR", "0x0041FFF4 HDCR", "0x0041FFF8 DSPP"));
-    EXPECT_THAT(items(kLength), ElementsAre("0x04", "0x200", "0x80", "20", "36"));
-    // Choosing a preset puts its text in the combo box, and Read takes it.
-    dlg.select(kAddress, 8);
-    dlg.select(kLength, 0);
-    dlg.click(kRead);
-    EXPECT_EQ(transport.requests().at(0).in, le32({1, 0x41FFF4, 1}));
-}
-
-// Answers every read with bytes that count up from a start that names the request.
-std::optional<testing::Answer> countingAnswers(const testing::RecordedRequest& r) {
+// Answers reads with bytes counting up from a start that names the request;
+// sub-code 14 writes back over the first byte of the data it was handed.
+std::optional<testing::Answer> answers(const testing::RecordedRequest& r) {
+    if (r.code == driver::kAuxCommand && r.word(0) == 14) return testing::Answer{.out = {0xEE}, .bytes = 5};
     if (r.code != driver::kReadWords && r.code != driver::kAuxCommand) return std::nullopt;
     Bytes out(r.outSize);
     const auto start = static_cast<std::uint8_t>(r.code == driver::kReadWords ? 0x40 : r.word(0) * 16 + r.word(2));
@@ -87,219 +70,93 @@ std::optional<testing::Answer> countingAnswers(const testing::RecordedRequest& r
     return testing::Answer{.out = out};
 }
 
-TEST_F(MemoryFixture, ReadSendsEachAddressTypesRequestWithItsLimits) {
-    transport.setHandler(countingAnswers);
-    const struct {
-        int type;
-        const char* address;
-        const char* length;
-        std::uint32_t code;
-        Bytes record;
-        std::size_t outSize;
-        const char* header;
-    } kCases[] = {
-        {1, "0x0041FFF0 HSR", "20", driver::kReadWords, le32({1, 0x41FFF0, 5}), 20,
-         "Read:  Bar=1 Addr=0x0041FFF0 ,Length=20 RCount=20"},
-        {0, "0x900000", "0x1000", driver::kReadWords, le32({0, 0x800000, 128}), 512,
-         "Read:  Bar=0 Addr=0x00800000 ,Length=512 RCount=512"},
-        {2, "0x10", "7", driver::kReadWords, le32({2, 0x10, 1}), 4, "Read:  Bar=2 Addr=0x00000010 ,Length=7 RCount=4"},
-        {3, "0x900000", "0x10", driver::kAuxCommand, le32({13, 0x800000}), 16,
-         "Read:  Bar=3 Addr=0x00800000 ,Length=16 RCount=16"},
-        // The DSP address field and physical memory keep their address.
-        {4, "0x900000", "0x10", driver::kAuxCommand, le32({10, 0x900000}), 16,
-         "Read:  Bar=4 Addr=0x00900000 ,Length=16 RCount=16"},
-        {6, "0x12345678", "3", driver::kAuxCommand, le32({9, 0x12345678}), 3,
-         "Read:  Bar=6 Addr=0x12345678 ,Length=3 RCount=3"},
-    };
-    for (const auto& c : kCases) {
-        SCOPED_TRACE(c.header);
-        setUp(c.type, c.address, c.length);
-        transport.clearRecords();
-        dlg.clearItems(kOutputList);
-        dlg.click(kRead);
-        const auto sent = transport.requests();
-        ASSERT_EQ(sent.size(), 1u);
-        EXPECT_EQ(sent[0].code, c.code);
-        EXPECT_EQ(sent[0].in, c.record);
-        EXPECT_EQ(sent[0].outSize, c.outSize);
-        const auto out = lines();
-        ASSERT_FALSE(out.empty());
-        EXPECT_EQ(out[0], c.header);
-        EXPECT_EQ(out.size(), 1 + (c.outSize + 15) / 16);
-        // The last line is scrolled to the top.
-        EXPECT_EQ(dlg.topIndex(kOutputList), static_cast<int>(out.size()) - 1);
-    }
-    // Too short for a word: an empty request, the header alone.
-    setUp(0, "0", "3");
-    transport.clearRecords();
-    dlg.clearItems(kOutputList);
-    dlg.click(kRead);
-    ASSERT_EQ(transport.count(), 1u);
-    EXPECT_EQ(transport.requests()[0].in, le32({0, 0, 0}));
-    EXPECT_THAT(lines(), ElementsAre("Read:  Bar=0 Addr=0x00000000 ,Length=3 RCount=0"));
-}
-
-TEST_F(MemoryFixture, RegisterReadSendsOneRequestPerRegisterAndClearsStaleBytes) {
-    transport.setHandler(countingAnswers);
+TEST_F(MemoryFixture, EachAddressTypeSendsItsRequestsWithItsLimits) {
+    transport.setHandler(answers);
     // 128 registers fill all 2048 bytes of the transfer buffer.
-    setUp(5, "0", "0x200");
-    dlg.click(kRead);
-    ASSERT_EQ(transport.count(), 128u);
-    EXPECT_EQ(lines().size(), 1u + 128u);
-
-    dlg.clearItems(kOutputList);
-    transport.clearRecords();
-    setUp(5, "0x10", "0x10");
-    dlg.click(kRead);
-    const auto sent = transport.requests();
-    ASSERT_EQ(sent.size(), 4u);
-    for (std::uint32_t i = 0; i < 4; ++i) {
-        EXPECT_EQ(sent[i].in, le32({3, 0, 0x10 + i}));
-        EXPECT_EQ(sent[i].outSize, 16u);
-    }
-    EXPECT_THAT(lines(), ElementsAre("Read:  Bar=5 Addr=0x00000010 ,Length=16 RCount=64",
-                                     "0x0000 40 41 42 43 44 45 46 47 48 49 4A 4B 4C 4D 4E 4F ",
-                                     "0x0010 41 42 43 44 45 46 47 48 49 4A 4B 4C 4D 4E 4F 50 ",
-                                     "0x0020 42 43 44 45 46 47 48 49 4A 4B 4C 4D 4E 4F 50 51 ",
-                                     "0x0030 43 44 45 46 47 48 49 4A 4B 4C 4D 4E 4F 50 51 52 "));
-
-    // Length 6: one register, 24 bytes shown; the 8 no request filled are
-    // zeros, not what the 128-register read left there.
-    dlg.clearItems(kOutputList);
-    setUp(5, "0", "6");
-    dlg.click(kRead);
-    EXPECT_THAT(lines(), ElementsAre("Read:  Bar=5 Addr=0x00000000 ,Length=6 RCount=24",
-                                     "0x0000 30 31 32 33 34 35 36 37 38 39 3A 3B 3C 3D 3E 3F ",
-                                     "0x0010 00 00 00 00 00 00 00 00 "));
-}
-
-TEST_F(MemoryFixture, WriteSendsTheTypedLengthWithZerosAndLimitsEveryAddress) {
-    // Sub-code 14 hands the data over in the output area; the driver writes back.
-    transport.setHandler([](const testing::RecordedRequest& r) -> std::optional<testing::Answer> {
-        if (r.code == driver::kAuxCommand && r.word(0) == 14) return testing::Answer{.out = {0xEE}, .bytes = 5};
-        return std::nullopt;
-    });
+    EXPECT_EQ(run(kRead, 5, "0", "0x200").size(), 1u + 128u);
     const Bytes data5{1, 2, 3, 0, 0};
     const struct {
-        int type;
-        const char* address;
-        const char* length;
-        std::uint32_t code;  // 0: nothing is sent
-        Bytes record;
-        Bytes outBefore;
-        const char* header;
-        const char* dump;
+        int button, type;
+        const char *address, *length;
+        std::vector<Bytes> records;  // of the requests sent, in order
+        std::size_t outSize;         // of each
+        const char *header, *last;   // first and last lines shown
     } kCases[] = {
-        {1, "0x10", "5", driver::kWriteBytes, concat(le32({1, 0x10, 5}), data5), {},
-         "Write: Bar=1 Addr=0x00000010 ,Length=5 RCount=0", "0x0000 01 02 03 00 00 "},
-        {0, "0x900000", "5", driver::kWriteBytes, concat(le32({0, 0x800000, 5}), data5), {},
+        {kRead, 1, "0x0041FFF0 HSR", "20", {le32({1, 0x41FFF0, 5})}, 20,
+         "Read:  Bar=1 Addr=0x0041FFF0 ,Length=20 RCount=20", "0x0010 50 51 52 53 "},
+        {kRead, 0, "0x900000", "0x1000", {le32({0, 0x800000, 128})}, 512,
+         "Read:  Bar=0 Addr=0x00800000 ,Length=512 RCount=512",
+         "0x01F0 30 31 32 33 34 35 36 37 38 39 3A 3B 3C 3D 3E 3F "},
+        {kRead, 0, "0", "3", {le32({0, 0, 0})}, 0, "Read:  Bar=0 Addr=0x00000000 ,Length=3 RCount=0",
+         "Read:  Bar=0 Addr=0x00000000 ,Length=3 RCount=0"},
+        {kRead, 3, "0x900000", "2", {le32({13, 0x800000})}, 2, "Read:  Bar=3 Addr=0x00800000 ,Length=2 RCount=2",
+         "0x0000 D0 D1 "},
+        // The DSP address field and physical memory keep their address on Read.
+        {kRead, 4, "0x900000", "2", {le32({10, 0x900000})}, 2, "Read:  Bar=4 Addr=0x00900000 ,Length=2 RCount=2",
+         "0x0000 A0 A1 "},
+        {kRead, 6, "0x12345678", "3", {le32({9, 0x12345678})}, 3, "Read:  Bar=6 Addr=0x12345678 ,Length=3 RCount=3",
+         "0x0000 90 91 92 "},
+        {kRead, 5, "0x10", "0x10", {le32({3, 0, 0x10}), le32({3, 0, 0x11}), le32({3, 0, 0x12}), le32({3, 0, 0x13})},
+         16, "Read:  Bar=5 Addr=0x00000010 ,Length=16 RCount=64",
+         "0x0030 43 44 45 46 47 48 49 4A 4B 4C 4D 4E 4F 50 51 52 "},
+        // One register, 24 bytes shown: the 8 no request filled are zeros,
+        // not what the 128-register read left there.
+        {kRead, 5, "0", "6", {le32({3, 0, 0})}, 16, "Read:  Bar=5 Addr=0x00000000 ,Length=6 RCount=24",
+         "0x0010 00 00 00 00 00 00 00 00 "},
+        // Write: the typed length with zeros after the data, every address limited.
+        {kWrite, 0, "0x900000", "5", {concat(le32({0, 0x800000, 5}), data5)}, 0,
          "Write: Bar=0 Addr=0x00800000 ,Length=5 RCount=0", "0x0000 01 02 03 00 00 "},
-        // The IO window always takes four bytes.
-        {2, "8", "0x80", driver::kWriteBytes, concat(le32({2, 8, 4}), {1, 2, 3, 0}), {},
+        {kWrite, 2, "8", "0x80", {concat(le32({2, 8, 4}), {1, 2, 3, 0})}, 0,  // the IO window takes four bytes
          "Write: Bar=2 Addr=0x00000008 ,Length=4 RCount=0", "0x0000 01 02 03 00 "},
-        {3, "0x900000", "5", driver::kAuxCommand, le32({14, 0x800000}), data5,
-         "Write: Bar=3 Addr=0x00800000 ,Length=5 RCount=5", "0x0000 EE 02 03 00 00 "},
-        {4, "0x900000", "5", 0, {}, {}, "Write: Bar=4 Addr=0x00800000 ,Length=5 RCount=0", "0x0000 01 02 03 00 00 "},
-        // One register, its value the first four bytes, lowest first.
-        {5, "0x21", "0x10", driver::kAuxCommand, le32({4, 0, 0x21, 0x00030201}), {},
-         "Write: Bar=5 Addr=0x00000021 ,Length=16 RCount=0", "0x0000 01 02 03 00 00 00 00 00 00 00 00 00 00 00 00 00 "},
-        {6, "1", "0x1000", 0, {}, {}, "Write: Bar=6 Addr=0x00000001 ,Length=512 RCount=0", nullptr},
+        {kWrite, 3, "0x900000", "5", {le32({14, 0x800000})}, 5, "Write: Bar=3 Addr=0x00800000 ,Length=5 RCount=5",
+         "0x0000 EE 02 03 00 00 "},  // what the driver wrote back
+        {kWrite, 4, "0x900000", "5", {}, 0, "Write: Bar=4 Addr=0x00800000 ,Length=5 RCount=0",
+         "0x0000 01 02 03 00 00 "},
+        // One register whatever the length, its value the first four bytes.
+        {kWrite, 5, "0x21", "0x10", {le32({4, 0, 0x21, 0x00030201})}, 0,
+         "Write: Bar=5 Addr=0x00000021 ,Length=16 RCount=0",
+         "0x0000 01 02 03 00 00 00 00 00 00 00 00 00 00 00 00 00 "},
+        {kWrite, 6, "1", "0x1000", {}, 0, "Write: Bar=6 Addr=0x00000001 ,Length=512 RCount=0",
+         "0x01F0 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 "},
     };
     for (const auto& c : kCases) {
         SCOPED_TRACE(c.header);
-        setUp(c.type, c.address, c.length, "01 02 03");
-        transport.clearRecords();
-        dlg.clearItems(kOutputList);
-        dlg.click(kWrite);
+        const auto out = run(c.button, c.type, c.address, c.length, "01 02 03");
         const auto sent = transport.requests();
-        ASSERT_EQ(sent.size(), c.code ? 1u : 0u);
-        if (c.code) {
-            EXPECT_EQ(sent[0].code, c.code);
-            EXPECT_EQ(sent[0].in, c.record);
-            EXPECT_EQ(sent[0].outBefore, c.outBefore);
+        ASSERT_EQ(sent.size(), c.records.size());
+        for (std::size_t i = 0; i < sent.size(); ++i) {
+            EXPECT_EQ(sent[i].in, c.records[i]);
+            EXPECT_EQ(sent[i].outSize, c.outSize);
+            // Sub-code 14 carries its data in the output area.
+            if (c.type == 3 && c.button == kWrite) {
+                EXPECT_EQ(sent[i].outBefore, data5);
+            }
         }
-        const auto out = lines();
-        ASSERT_GE(out.size(), 2u);
-        EXPECT_EQ(out[0], c.header);
-        if (c.dump) {
-            EXPECT_EQ(out[1], c.dump);
-        }
-        EXPECT_EQ(dlg.topIndex(kOutputList), 0);  // Write does not scroll
+        EXPECT_EQ(out.front(), c.header);
+        EXPECT_EQ(out.back(), c.last);
+        // Read scrolls its last line to the top; Write does not scroll.
+        EXPECT_EQ(dlg.topIndex(kOutputList), c.button == kRead ? static_cast<int>(out.size()) - 1 : 0);
     }
-    EXPECT_EQ(lines().size(), 1u + 32u);  // 512 bytes of the last case, zeros after the data
-}
-
-std::vector<std::pair<std::uint32_t, Bytes>> writes(const testing::RecordingTransport& t) {
-    std::vector<std::pair<std::uint32_t, Bytes>> out;
-    for (const auto& r : t.requests()) out.emplace_back(r.code, r.in);
-    return out;
 }
 
 TEST_F(MemoryFixture, SendsWritePageMessageCountAndDoorbellInOrder) {
-    const Bytes eight{1, 2, 3, 4, 5, 6, 7, 8};
-    dlg.userSetText(kDataToWrite, "01 02 03 04 05 06 07 08");
-    dlg.click(kSendToDsp);
-    EXPECT_THAT(writes(transport), ElementsAre(std::pair{driver::kWriteBytes, concat(le32({1, 0x41FFF8, 4}), le32({0x200}))},
-                                               std::pair{driver::kWriteBytes, concat(le32({0, 0x20, 8}), eight)},
-                                               std::pair{driver::kWriteBytes, concat(le32({0, 0, 4}), le32({8}))},
-                                               std::pair{driver::kWriteBytes, concat(le32({1, 0x41FFF4, 4}), le32({2}))}));
-    EXPECT_THAT(lines(), ElementsAre("Write: Bar=0 Addr=0x00000020 ,Length=8 RCount=0", "0x0000 01 02 03 04 05 06 07 08 "));
-
-    transport.clearRecords();
-    dlg.clearItems(kOutputList);
-    dlg.click(kSendToPci);
-    EXPECT_THAT(writes(transport), ElementsAre(std::pair{driver::kWriteBytes, concat(le32({1, 0x41FFF8, 4}), le32({0x200}))},
-                                               std::pair{driver::kWriteBytes, concat(le32({0, 0xA020, 8}), eight)},
-                                               std::pair{driver::kWriteBytes, concat(le32({0, 0xA000, 4}), le32({8}))},
-                                               std::pair{driver::kWriteBytes, concat(le32({1, 0x400000, 4}), le32({8}))}));
-    EXPECT_EQ(lines()[0], "Write: Bar=0 Addr=0x0000A020 ,Length=8 RCount=0");
-
-    // Nothing typed: a message of no bytes, a count of 0, the doorbell all the same.
-    transport.clearRecords();
-    dlg.clearItems(kOutputList);
-    dlg.userSetText(kDataToWrite, "");
-    dlg.click(kSendToDsp);
-    const auto sent = writes(transport);
-    ASSERT_EQ(sent.size(), 4u);
-    EXPECT_EQ(sent[1].second, le32({0, 0x20, 0}));
-    EXPECT_EQ(sent[2].second, concat(le32({0, 0, 4}), le32({0})));
-    EXPECT_THAT(lines(), ElementsAre("Write: Bar=0 Addr=0x00000020 ,Length=0 RCount=0"));
-
-    // More than 512 typed: 512 sent and counted.
-    std::string many;
-    for (int i = 0; i < 64; ++i) many += "00 11 22 33 44 55 66 77 88 99 AA\r\n";
-    dlg.userSetText(kDataToWrite, many);
-    transport.clearRecords();
-    dlg.click(kSendToPci);
-    EXPECT_EQ(transport.requests()[1].in.size(), 12u + 512u);
-    EXPECT_EQ(transport.requests()[2].in, concat(le32({0, 0xA000, 4}), le32({512})));
-}
-
-TEST_F(MemoryFixture, DebugSendsTheTypedSubCodeAndSaysWhetherTheDriverTookIt) {
-    const struct {
-        const char* text;
-        bool ok;
-        std::uint32_t subCode;
-        const char* line;
-    } kCases[] = {
-        {"0x0C", true, 12, "发送调试命令完成!"},
-        {"12", true, 12, "发送调试命令完成!"},
-        {"014", true, 12, "发送调试命令完成!"},
-        {"abc", true, 0, "发送调试命令完成!"},
-        {"0x2220c4", false, 0x2220c4, "发送调试命令失败!"},
+    const auto sends = [&](int button, const char* data) {
+        run(button, 1, "0", "0", data);
+        std::vector<Bytes> records;
+        for (const auto& r : transport.requests()) records.push_back(r.code == driver::kWriteBytes ? r.in : Bytes{});
+        return records;
     };
-    for (const auto& c : kCases) {
-        SCOPED_TRACE(c.text);
-        transport.clearRecords();
-        dlg.clearItems(kOutputList);
-        transport.queueAnswer(driver::kAuxCommand, {.ok = c.ok});
-        dlg.userSetText(kDebugNumber, c.text);
-        dlg.click(kDebug);
-        ASSERT_EQ(transport.count(), 1u);
-        EXPECT_EQ(transport.requests()[0].in, le32({c.subCode, 0}));
-        EXPECT_EQ(transport.requests()[0].outSize, 0u);
-        EXPECT_THAT(lines(), ElementsAre(c.line));
-    }
+    const Bytes eight{1, 2, 3, 4, 5, 6, 7, 8};
+    const Bytes page = concat(le32({1, 0x41FFF8, 4}), le32({0x200}));
+    EXPECT_THAT(sends(kSendToDsp, "01 02 03 04 05 06 07 08"),
+                ElementsAre(page, concat(le32({0, 0x20, 8}), eight), concat(le32({0, 0, 4}), le32({8})),
+                            concat(le32({1, 0x41FFF4, 4}), le32({2}))));
+    EXPECT_THAT(sends(kSendToPci, "01 02 03 04 05 06 07 08"),
+                ElementsAre(page, concat(le32({0, 0xA020, 8}), eight), concat(le32({0, 0xA000, 4}), le32({8})),
+                            concat(le32({1, 0x400000, 4}), le32({8}))));
+    // Nothing typed: a message of no bytes, a count of 0, the doorbell all the same.
+    EXPECT_THAT(sends(kSendToDsp, ""), ElementsAre(page, le32({0, 0x20, 0}), concat(le32({0, 0, 4}), le32({0})),
+                                                   concat(le32({1, 0x41FFF4, 4}), le32({2}))));
 }
 
 // A card whose bar 0 is memory paged by DSPP, so that a whole test runs.
@@ -323,56 +180,44 @@ struct PagedMemory {
 
 TEST_F(MemoryFixture, MemoryTestSendsItsRequestsInOrderEachAPieceAtMost) {
     transport.setHandler(PagedMemory{});
-    dlg.click(kMemTest);
+    EXPECT_EQ(run(kMemTest, 1, "0", "0").size(), 7u);
+    EXPECT_EQ(host.sleptMs, 100);
+    // (code, start of the record) of every request, in order.
+    std::vector<std::pair<std::uint32_t, Bytes>> want = {
+        {driver::kWriteWords, le32({1, 0x41FFF4, 1, 1})},
+        {driver::kWriteWords, le32({1, 0, 9, 0x0005207C, 0xFFFFFFD3, 0xFFFFFFD3, 0, 0xFFFFFF23, 0xFFFFFF23,
+                                    0x57115000, 0x005DC5DC, 0x0003188B})},
+        {driver::kWriteWords, le32({1, 0x44, 5, 2, 0x73, 0, 2, 2})},
+        {driver::kWriteBytes, concat(le32({1, 0x41FFF8, 4}), le32({0}))}};
+    for (int pass = 0; pass < 2; ++pass) {
+        for (std::uint32_t at = 0; at < 0x40000; at += 1024) want.emplace_back(driver::kWriteBytes, le32({0, at, 1024}));
+        for (std::uint32_t at = 0; at < 0x10000; at += 1024) want.emplace_back(driver::kReadBytes, le32({0, at, 1024}));
+    }
+    for (std::uint32_t k = 0; k < 64; ++k) {
+        want.emplace_back(driver::kWriteBytes, concat(le32({1, 0x41FFF8, 4}), le32({0x200 + k % 32})));
+        want.emplace_back(driver::kWriteBytes, le32({0, 0, 1024}));
+        want.emplace_back(driver::kReadBytes, le32({0, 0, 1024}));
+    }
     const auto sent = transport.requests();
     ASSERT_EQ(sent.size(), 836u);
-    EXPECT_EQ(host.sleptMs, 100);
-    EXPECT_EQ(sent[0].code, driver::kWriteWords);
-    EXPECT_EQ(sent[0].in, le32({1, 0x41FFF4, 1, 1}));
-    EXPECT_EQ(sent[1].in, le32({1, 0, 9, 0x0005207C, 0xFFFFFFD3, 0xFFFFFFD3, 0, 0xFFFFFF23, 0xFFFFFF23, 0x57115000,
-                                0x005DC5DC, 0x0003188B}));
-    EXPECT_EQ(sent[2].in, le32({1, 0x44, 5, 2, 0x73, 0, 2, 2}));
-    EXPECT_EQ(sent[3].in, concat(le32({1, 0x41FFF8, 4}), le32({0})));
-    // On chip, each pattern: 256 writes over 256 KB, then 64 reads of the first 64 KB.
-    for (std::size_t pass = 0; pass < 2; ++pass) {
-        const std::size_t first = 4 + pass * 320;
-        for (std::size_t i = 0; i < 256; ++i) {
-            ASSERT_EQ(sent[first + i].code, driver::kWriteBytes);
-            ASSERT_EQ(sent[first + i].in.size(), 12u + 1024u);
-            ASSERT_EQ(sent[first + i].word(1), i * 1024);
-        }
-        for (std::size_t i = 0; i < 64; ++i) {
-            ASSERT_EQ(sent[first + 256 + i].code, driver::kReadBytes);
-            ASSERT_EQ(sent[first + 256 + i].in, le32({0, static_cast<std::uint32_t>(i * 1024), 1024}));
-        }
+    for (std::size_t i = 0; i < sent.size(); ++i) {
+        const Bytes& w = want[i].second;
+        ASSERT_EQ(sent[i].code, want[i].first) << i;
+        ASSERT_TRUE(sent[i].in.size() >= w.size() && std::equal(w.begin(), w.end(), sent[i].in.begin()))
+            << i;
+        ASSERT_LE(sent[i].in.size() + sent[i].outSize, 12u + 1024u) << i;
     }
-    // Outside, each pattern: page, one piece written at 0, read back at 0.
-    for (std::size_t k = 0; k < 64; ++k) {
-        const std::size_t at = 644 + 3 * k;
-        ASSERT_EQ(sent[at].in, concat(le32({1, 0x41FFF8, 4}), le32({static_cast<std::uint32_t>(0x200 + k % 32)})));
-        ASSERT_EQ(sent[at + 1].in.size(), 12u + 1024u);
-        ASSERT_EQ(sent[at + 1].in[12], k < 32 ? 0xFF : 0x00);
-        ASSERT_EQ(sent[at + 2].in, le32({0, 0, 1024}));
-    }
-    EXPECT_EQ(lines().size(), 7u);
-    EXPECT_EQ(lines().back(), "内外存储器测试完成!         OK");
 }
 
-TEST_F(MemoryFixture, MemoryTestNeedsAnOpenDeviceAndOtherToolsDoNot) {
-    dlg.click(kCloseDev);
-    transport.clearRecords();
-    dlg.clearItems(kOutputList);
-    dlg.click(kMemTest);
-    EXPECT_THAT(host.messages, ElementsAre("Device is not open, failed!"));
-    EXPECT_EQ(transport.count(), 0u);
-    // Read, Write, Debug and the sends go ahead and fail.
-    setUp(1, "0", "8", "01");
-    for (int id : {kRead, kWrite, kDebug, kSendToDsp}) dlg.click(id);
-    EXPECT_EQ(transport.count(), 1u + 1u + 1u + 4u);
-    EXPECT_THAT(lines(), ElementsAreArray({"Read:  Bar=1 Addr=0x00000000 ,Length=8 RCount=0",
-                                           "Write: Bar=1 Addr=0x00000000 ,Length=8 RCount=0",
-                                           "0x0000 01 00 00 00 00 00 00 00 ", "发送调试命令失败!",
-                                           "Write: Bar=0 Addr=0x00000020 ,Length=1 RCount=0", "0x0000 01 "}));
+TEST_F(MemoryFixture, FileDialogsOfferCmdFiles) {
+    dlg.click(kSave);
+    dlg.click(kLoad);
+    ASSERT_EQ(host.fileRequests.size(), 2u);
+    for (const ui::FileRequest& r : host.fileRequests) {
+        EXPECT_EQ(r.filter, "CMD Files(*.cmd)|*.cmd|All Files(*.*)|*.*||");
+        EXPECT_EQ(r.defaultExtension, "CMD");
+        EXPECT_EQ(r.initialName, "*.cmd");
+    }
 }
 
 }  // namespace
