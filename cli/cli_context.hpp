@@ -11,6 +11,9 @@
 namespace CLI {
 class App;
 }
+namespace pemblor::sim {
+class SimTransport;
+}
 
 namespace pemblor::cli {
 
@@ -20,10 +23,14 @@ struct GlobalOptions {
     std::string simConfig;      // --sim-config
     bool trace = false;         // --trace
     std::string supportEmail;   // --support-email
+    std::string simReport;      // --sim-report
 };
 
 class CliContext {
 public:
+    CliContext();
+    ~CliContext();
+
     GlobalOptions options;
     int exitCode = 0;
 
@@ -32,9 +39,12 @@ public:
     driver::Transport* transport();
     // The data root (--root, $PEMBLOR_ROOT, or the per-user default), created on demand.
     std::filesystem::path dataRoot();
+    // At the program's end: the sim report, when --sim-report asked for one.
+    // False, with a message on standard error, when it cannot be written.
+    bool finish();
 
 private:
-    std::unique_ptr<driver::Transport> sim_;
+    std::unique_ptr<sim::SimTransport> sim_;
     std::unique_ptr<driver::Transport> traced_;
 };
 

@@ -7,6 +7,7 @@
 #include "app/data_root.hpp"
 #include "cli_context.hpp"
 #include "driver/tracing_transport.hpp"
+#include "sim/sim_report.hpp"
 #include "sim/sim_settings.hpp"
 #include "sim/sim_transport.hpp"
 
@@ -22,6 +23,19 @@ std::vector<CommandInstaller>& installers() {
 bool registerCommand(CommandInstaller installer) {
     installers().push_back(installer);
     return true;
+}
+
+CliContext::CliContext() = default;
+CliContext::~CliContext() = default;
+
+bool CliContext::finish() {
+    if (options.simReport.empty()) return true;
+    // A command that never reached the cards still reports them, with nothing delivered.
+    if (!transport()) return false;
+    std::string error;
+    if (sim::writeSimReport(*sim_, options.simReport, error)) return true;
+    std::cerr << "pemblorctl: " << error << "\n";
+    return false;
 }
 
 driver::Transport* CliContext::transport() {
@@ -61,11 +75,14 @@ int main(int argc, char** argv) {
     app.add_option("--sim-config", context.options.simConfig, "Simulated card settings (INI file)");
     app.add_flag("--trace", context.options.trace, "Log every driver request to standard error");
     app.add_option("--support-email", context.options.supportEmail, "Support address shown by the console");
+    app.add_option("--sim-report", context.options.simReport,
+                   "At the end, write what each simulated card delivered and dropped (JSON)");
     for (CommandInstaller install : installers()) install(app, context);
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& e) {
         return app.exit(e);
     }
+    if (!context.finish() && context.exitCode == 0) context.exitCode = 1;
     return context.exitCode;
 }

@@ -11,6 +11,7 @@
 #include "gui/statistics_window.hpp"
 #include "resources/dialogs.hpp"
 #include "resources/string_table.hpp"
+#include "sim/sim_report.hpp"
 #include "sim/sim_settings.hpp"
 #include "sim/sim_transport.hpp"
 
@@ -26,6 +27,7 @@ std::unique_ptr<Desktop> Desktop::create(const DesktopOptions& options, std::str
     if (!options.simConfig.empty() && !sim::applySimConfig(options.simConfig, settings, error)) return nullptr;
 
     std::unique_ptr<Desktop> d(new Desktop);
+    d->simReport_ = options.simReport;
     d->cards_ = std::make_unique<sim::SimTransport>(std::move(settings));
     driver::Transport* transport = d->cards_.get();
     if (options.trace) {
@@ -60,6 +62,9 @@ Desktop::~Desktop() {
     // The console stops its threads before the cards it talks to go away.
     if (console_) console_->shutdown();
     console_.reset();
+    std::string error;
+    if (!simReport_.empty() && cards_ && !sim::writeSimReport(*cards_, simReport_, error))
+        std::cerr << "pemblor: " << error << "\n";
 }
 
 int Desktop::run() { return console_->run(); }

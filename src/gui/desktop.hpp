@@ -9,6 +9,10 @@
 #include "driver/driver_link.hpp"
 #include "driver/transport.hpp"
 #include "gui/qt_host.hpp"
+
+namespace pemblor::sim {
+class SimTransport;
+}
 #include "gui/qt_renderer.hpp"
 
 namespace pemblor::gui {
@@ -19,6 +23,7 @@ struct DesktopOptions {
     std::string simConfig;      // --sim-config
     bool trace = false;         // --trace
     std::string supportEmail;   // --support-email
+    std::string simReport;      // --sim-report: written when the desktop ends
 };
 
 class Desktop {
@@ -35,7 +40,8 @@ public:
 private:
     Desktop() = default;
 
-    std::unique_ptr<driver::Transport> cards_;
+    std::string simReport_;
+    std::unique_ptr<sim::SimTransport> cards_;
     std::unique_ptr<driver::Transport> traced_;
     std::unique_ptr<driver::DriverLink> link_;
     std::unique_ptr<QtHost> host_;

@@ -80,6 +80,8 @@ int main(int argc, char** argv) {
     cli.add_option("--sim-config", options.simConfig, "Simulated card settings (INI file)");
     cli.add_flag("--trace", options.trace, "Log every driver request to standard error");
     cli.add_option("--support-email", options.supportEmail, "Support address shown by the console");
+    cli.add_option("--sim-report", options.simReport,
+                   "At the end, write what each simulated card delivered and dropped (JSON)");
     cli.add_flag("--exit-when-shown", exitWhenShown, "Close the console as soon as it is shown (start-up check)");
     try {
         cli.parse(argc, argv);

@@ -20,12 +20,15 @@ void DeliveryLedger::streamRun(std::span<const std::uint8_t> area, std::uint32_t
         if (total < kBlockHeaderSize || payload > end - at) break;
         ++slot.blocks;
         slot.payloadBytes += payload;
+        slot.payloadHash.update(area.subspan(at, payload));
         at += payload;
     }
 }
 
 void DeliveryLedger::originalVideo(std::span<const std::uint8_t> area, std::uint32_t n) {
-    originalVideoBytes_ += std::min<std::size_t>(n, area.size());
+    const std::size_t bytes = std::min<std::size_t>(n, area.size());
+    originalVideoBytes_ += bytes;
+    originalVideoHash_.update(area.first(bytes));
 }
 
 void DeliveryLedger::dropped(const Delivery& d) {

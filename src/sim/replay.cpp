@@ -55,16 +55,6 @@ std::string_view nextItem(std::string_view& line) {
     return item;
 }
 
-bool readNumber(std::string_view item, std::uint32_t& value, std::string& reason) {
-    const auto n = parseNumber(item);
-    if (!n) {
-        reason = "'" + std::string(item) + "' is not a 32-bit number (decimal or 0x hex)";
-        return false;
-    }
-    value = *n;
-    return true;
-}
-
 class ReplayReader {
 public:
     ReplayReader(const std::filesystem::path& folder, ReplayScript& script) : folder_(folder), script_(script) {}

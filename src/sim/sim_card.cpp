@@ -4,6 +4,7 @@
 
 #include "driver/little_endian.hpp"
 #include "driver/request_codes.hpp"
+#include "sim/sim_answer.hpp"
 
 namespace pemblor::sim {
 
@@ -12,10 +13,6 @@ using driver::loadU32;
 using driver::storeU32;
 
 namespace {
-
-constexpr ControlResult kFailed{false, 0};
-
-ControlResult done(std::size_t bytes) { return {true, static_cast<std::uint32_t>(bytes)}; }
 
 constexpr std::size_t kMemoryHeaderSize = 12;
 constexpr std::size_t kStatusBytes = 32;
@@ -75,9 +72,10 @@ SimCard::SimCard(int number, CardSettings settings, TokenSource& tokens, EventTa
       slot_(settings_.slot.value_or(defaultSlot(number))),
       tokens_(tokens),
       events_(events),
+      createdAt_(SimClock::now()),
       memory_(settings_.stuck),
       dsp_(settings_.dspMode, std::chrono::milliseconds(settings_.bootMs), SimClock::now()),
-      reception_(settings_.queueItems, settings_.replay),
+      reception_(settings_.queueItems, settings_.replay, settings_.malformed),
       production_(settings_) {
     // Power-up values of the decoder chip: a fixed byte per register, so
     // that a read shows something a cleared buffer would not.
@@ -94,12 +92,26 @@ SimCard::~SimCard() {
     if (producer_.joinable()) producer_.join();
 }
 
+bool SimCard::present() {
+    std::lock_guard lock(mutex_);
+    return !gone(SimClock::now());
+}
+
+// A card set to vanish is gone from then on: what waited is left undelivered.
+bool SimCard::gone(SimClock::time_point now) {
+    if (!settings_.vanishAfterMs || now - createdAt_ < std::chrono::milliseconds(*settings_.vanishAfterMs))
+        return false;
+    if (reception_.event()) reception_.end();
+    return true;
+}
+
 ControlResult SimCard::control(std::uint64_t handle, std::uint32_t code, std::span<const std::uint8_t> in,
                                std::span<std::uint8_t> out) {
     std::lock_guard lock(mutex_);
+    if (gone(SimClock::now())) return kRefused;
     ++requests_;
     const Route* route = settings_.failingCodes.contains(code) ? nullptr : findRoute(code);
-    ControlResult result = route ? (this->*route->handler)(Request{handle, in, out}) : kFailed;
+    ControlResult result = route ? (this->*route->handler)(Request{handle, in, out}) : kRefused;
     if (!result.ok) {
         ++failures_;
         result.bytes = 0;
@@ -122,14 +134,14 @@ void SimCard::handleClosed(std::uint64_t handle) {
 // --- identity and mapping ----------------------------------------------------------
 
 ControlResult SimCard::driverVersion(const Request& r) {
-    if (!r.in.empty() || r.out.size() < 8) return kFailed;
+    if (!r.in.empty() || r.out.size() < 8) return kRefused;
     storeU32(r.out, 0, settings_.version);
     storeU32(r.out, 4, 0);
     return done(8);
 }
 
 ControlResult SimCard::hardwareInfo(const Request& r) {
-    if (!r.in.empty() || r.out.size() < 32) return kFailed;
+    if (!r.in.empty() || r.out.size() < 32) return kRefused;
     storeU32(r.out, 0, settings_.hardware[0]);
     storeU32(r.out, 4, settings_.hardware[1]);
     const auto serial = r.out.subspan(8, kMaxSerialLength);
@@ -140,7 +152,7 @@ ControlResult SimCard::hardwareInfo(const Request& r) {
 }
 
 ControlResult SimCard::slotInfo(const Request& r) {
-    if (!r.in.empty() || r.out.size() < 16) return kFailed;
+    if (!r.in.empty() || r.out.size() < 16) return kRefused;
     storeU32(r.out, 0, 2);       // bus number
     storeU32(r.out, 4, slot_);   // device number on the bus
     storeU32(r.out, 8, 0);       // function
@@ -149,13 +161,13 @@ ControlResult SimCard::slotInfo(const Request& r) {
 }
 
 ControlResult SimCard::mapAddresses(const Request& r) {
-    if (!r.in.empty() || r.out.size() < kMappingRecordBytes || settings_.refuseMapping) return kFailed;
-    if (!areas_.map(r.handle, r.out.first<kMappingRecordBytes>(), tokens_)) return kFailed;
+    if (!r.in.empty() || r.out.size() < kMappingRecordBytes || settings_.refuseMapping) return kRefused;
+    if (!areas_.map(r.handle, r.out.first<kMappingRecordBytes>(), tokens_)) return kRefused;
     return done(kMappingRecordBytes);
 }
 
 ControlResult SimCard::unmapAddresses(const Request& r) {
-    if (r.in.size() != kMappingRecordBytes || !areas_.unmap(r.in)) return kFailed;
+    if (r.in.size() != kMappingRecordBytes || !areas_.unmap(r.in)) return kRefused;
     return done(0);
 }
 
@@ -164,38 +176,38 @@ ControlResult SimCard::unmapAddresses(const Request& r) {
 // reports more than the caller's output area holds.
 
 ControlResult SimCard::readWords(const Request& r) {
-    if (r.in.size() != kMemoryHeaderSize) return kFailed;
+    if (r.in.size() != kMemoryHeaderSize) return kRefused;
     const MemoryHeader h = memoryHeader(r.in);
     const std::uint64_t bytes = std::uint64_t{h.count} * 4;
     ++memoryRequests_;
-    if (bytes > r.out.size() || !memory_.read(h.bar, h.offset, r.out.first(bytes))) return kFailed;
+    if (bytes > r.out.size() || !memory_.read(h.bar, h.offset, r.out.first(bytes))) return kRefused;
     return done(bytes);
 }
 
 ControlResult SimCard::writeWords(const Request& r) {
-    if (r.in.size() < kMemoryHeaderSize) return kFailed;
+    if (r.in.size() < kMemoryHeaderSize) return kRefused;
     const MemoryHeader h = memoryHeader(r.in);
     const auto data = r.in.subspan(kMemoryHeaderSize);
     ++memoryRequests_;
-    if (data.size() != std::uint64_t{h.count} * 4 || !memory_.write(h.bar, h.offset, data)) return kFailed;
+    if (data.size() != std::uint64_t{h.count} * 4 || !memory_.write(h.bar, h.offset, data)) return kRefused;
     if (h.bar == 1) bar1Written(h.offset, data.size());
     return done(0);
 }
 
 ControlResult SimCard::readBytes(const Request& r) {
-    if (r.in.size() != kMemoryHeaderSize) return kFailed;
+    if (r.in.size() != kMemoryHeaderSize) return kRefused;
     const MemoryHeader h = memoryHeader(r.in);
     ++memoryRequests_;
-    if (h.count > r.out.size() || !memory_.read(h.bar, h.offset, r.out.first(h.count))) return kFailed;
+    if (h.count > r.out.size() || !memory_.read(h.bar, h.offset, r.out.first(h.count))) return kRefused;
     return done(h.count);
 }
 
 ControlResult SimCard::writeBytes(const Request& r) {
-    if (r.in.size() < kMemoryHeaderSize) return kFailed;
+    if (r.in.size() < kMemoryHeaderSize) return kRefused;
     const MemoryHeader h = memoryHeader(r.in);
     const auto data = r.in.subspan(kMemoryHeaderSize);
     ++memoryRequests_;
-    if (data.size() != h.count || !memory_.write(h.bar, h.offset, data)) return kFailed;
+    if (data.size() != h.count || !memory_.write(h.bar, h.offset, data)) return kRefused;
     if (h.bar == 1) bar1Written(h.offset, data.size());
     return done(0);
 }
@@ -203,10 +215,10 @@ ControlResult SimCard::writeBytes(const Request& r) {
 // --- channels and DSP --------------------------------------------------------------
 
 ControlResult SimCard::switchChannel(const Request& r, std::array<bool, kChannelCount>& switches) {
-    if (r.in.size() != 8) return kFailed;
+    if (r.in.size() != 8) return kRefused;
     const std::uint32_t channel = loadU32(r.in, 0);
     const std::uint32_t on = loadU32(r.in, 4);
-    if (channel >= kChannelCount || on > 1) return kFailed;
+    if (channel >= kChannelCount || on > 1) return kRefused;
     switches[channel] = on == 1;
     poke();
     return done(0);
@@ -217,7 +229,7 @@ ControlResult SimCard::subChannelSwitch(const Request& r) { return switchChannel
 
 // Words 0..3: encoding of channels 1..4 on; words 4..7: their pictures.
 ControlResult SimCard::writeStatusWords(const Request& r) {
-    if (r.out.size() < kStatusBytes) return kFailed;
+    if (r.out.size() < kStatusBytes) return kRefused;
     for (std::size_t ch = 0; ch < kChannelCount; ++ch) {
         storeU32(r.out, ch * 4, dsp_.encoding()[ch] ? 1 : 0);
         storeU32(r.out, 16 + ch * 4, dsp_.pictures()[ch] ? 1 : 0);
@@ -226,23 +238,23 @@ ControlResult SimCard::writeStatusWords(const Request& r) {
 }
 
 ControlResult SimCard::channelStatus(const Request& r) {
-    if (!r.in.empty()) return kFailed;
+    if (!r.in.empty()) return kRefused;
     return writeStatusWords(r);
 }
 
 ControlResult SimCard::channelStatusAck(const Request& r) {
-    if (r.in.size() != 4) return kFailed;
+    if (r.in.size() != 4) return kRefused;
     return writeStatusWords(r);
 }
 
 ControlResult SimCard::dspState(const Request& r) {
-    if (!r.in.empty() || r.out.size() < 4) return kFailed;
+    if (!r.in.empty() || r.out.size() < 4) return kRefused;
     storeU32(r.out, 0, dsp_.state(SimClock::now()));
     return done(4);
 }
 
 ControlResult SimCard::dspReset(const Request& r) {
-    if (!r.in.empty()) return kFailed;
+    if (!r.in.empty()) return kRefused;
     resetDsp();
     return done(0);
 }
@@ -255,7 +267,7 @@ void SimCard::resetDsp() {
 }
 
 ControlResult SimCard::dspInterrupt(const Request& r) {
-    if (!r.in.empty()) return kFailed;
+    if (!r.in.empty()) return kRefused;
     dsp_.interrupt(SimClock::now());
     poke();
     return done(0);
@@ -265,17 +277,22 @@ ControlResult SimCard::dspInterrupt(const Request& r) {
 // the answer's word 1 counts the bytes taken, header included.
 ControlResult SimCard::loadBlock(const Request& r) {
     constexpr std::size_t kHeader = 8;
-    if (r.in.size() < kHeader || r.out.size() < 8) return kFailed;
-    const auto data = r.in.subspan(kHeader);
-    if (!memory_.dsp().write(loadU32(r.in, 4), data)) return kFailed;
+    if (r.in.size() < kHeader || r.out.size() < 8) return kRefused;
+    const std::uint32_t index = loadU32(r.in, 0);
+    auto data = r.in.subspan(kHeader);
+    if (!DspMemory::inside(loadU32(r.in, 4), data.size())) return kRefused;
+    // A block the card is set to refuse loses its last four bytes, and says so.
+    const std::size_t lost = index == settings_.refuseBlock ? 4 : 0;
+    data = data.first(data.size() - std::min(lost, data.size()));
+    if (!memory_.dsp().write(loadU32(r.in, 4), data)) return kRefused;
     dsp_.blockLoaded(data.size());
-    storeU32(r.out, 0, loadU32(r.in, 0));
-    storeU32(r.out, 4, static_cast<std::uint32_t>(r.in.size()));
+    storeU32(r.out, 0, index);
+    storeU32(r.out, 4, static_cast<std::uint32_t>(r.in.size() - lost));
     return done(8);
 }
 
 ControlResult SimCard::setDspTime(const Request& r) {
-    if (r.in.size() != 24) return kFailed;
+    if (r.in.size() != 24) return kRefused;
     ClockRecord clock{};
     for (std::size_t i = 0; i < clock.size(); ++i) clock[i] = loadU32(r.in, i * 4);
     dsp_.setClock(clock, SimClock::now());
@@ -283,14 +300,14 @@ ControlResult SimCard::setDspTime(const Request& r) {
 }
 
 ControlResult SimCard::setDmaVaddr(const Request& r) {
-    if (!r.in.empty()) return kFailed;
+    if (!r.in.empty()) return kRefused;
     dsp_.setDma(kDmaVaddr);
     poke();
     return done(0);
 }
 
 ControlResult SimCard::setDmaOaddr(const Request& r) {
-    if (!r.in.empty()) return kFailed;
+    if (!r.in.empty()) return kRefused;
     dsp_.setDma(kDmaOaddr);
     poke();
     return done(0);

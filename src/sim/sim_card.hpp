@@ -40,6 +40,14 @@ public:
     SimCard& operator=(const SimCard&) = delete;
 
     int number() const { return number_; }
+    // What the card handed out and dropped, seen under its lock.
+    template <typename Fn>
+    void withLedger(Fn fn) {
+        std::lock_guard lock(mutex_);
+        fn(reception_.ledger());
+    }
+    // False once a card set to vanish has vanished: it opens no more.
+    bool present();
 
     driver::ControlResult control(std::uint64_t handle, std::uint32_t code, std::span<const std::uint8_t> in,
                                   std::span<std::uint8_t> out);
@@ -96,6 +104,7 @@ private:
     driver::ControlResult setDmaPaddr(const Request& r);
     driver::ControlResult readOriginalVideo(const Request& r);
     driver::ControlResult writeOriginalVideo(const Request& r);
+    bool gone(SimClock::time_point now);
     // Side effects of a write to bar 1: reset, doorbells.
     void bar1Written(std::uint32_t offset, std::size_t length);
     void resetDsp();
@@ -135,6 +144,7 @@ private:
     const std::uint32_t slot_;
     TokenSource& tokens_;
     EventTable& events_;
+    const SimClock::time_point createdAt_;
 
     std::mutex mutex_;
     MemoryWindows memory_;

@@ -2,35 +2,32 @@
 // own thread that produces data and signals the event while records wait.
 #include "driver/little_endian.hpp"
 #include "sim/encoded_loops.hpp"
+#include "sim/sim_answer.hpp"
 #include "sim/sim_card.hpp"
 
 namespace pemblor::sim {
 
 using driver::ControlResult;
 
-namespace {
-constexpr ControlResult kFailed{false, 0};
-}
-
 // Request 0x222084: the event must exist; a new one replaces the old.
 ControlResult SimCard::registerEvent(const Request& r) {
-    if (r.in.size() != 4) return kFailed;
+    if (r.in.size() != 4) return kRefused;
     const driver::EventHandle event = driver::loadU32(r.in, 0);
-    if (!events_.exists(event)) return kFailed;
+    if (!events_.exists(event)) return kRefused;
     reception_.registerEvent(r.handle, event);
     production_.restart(SimClock::now());
     startProducer();
     signalWaiting();  // a replay waits from the start
     poke();
-    return {true, 0};
+    return done(0);
 }
 
 ControlResult SimCard::fetchNotifications(const Request& r) {
-    if (!r.in.empty()) return kFailed;
+    if (!r.in.empty()) return kRefused;
     const std::size_t bytes = reception_.fetch(r.out, areas_, &production_);
     // The fetch acknowledges the one before; what is left calls again.
     signalWaiting();
-    return {true, static_cast<std::uint32_t>(bytes)};
+    return done(bytes);
 }
 
 void SimCard::signalWaiting() {
@@ -51,6 +48,10 @@ void SimCard::startProducer() {
 void SimCard::produceLoop() {
     std::unique_lock lock(mutex_);
     while (!stopping_) {
+        if (gone(SimClock::now())) {
+            wake_.wait(lock, [this] { return stopping_; });
+            break;
+        }
         // A stream's loop is encoded once, ahead, without the card's lock:
         // the card answers requests meanwhile.
         if (const auto missing = production_.missingLoop(dsp_); missing && !loopFailed_) {

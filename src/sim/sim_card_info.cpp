@@ -5,6 +5,7 @@
 
 #include "driver/little_endian.hpp"
 #include "driver/request_codes.hpp"
+#include "sim/sim_answer.hpp"
 #include "sim/sim_card.hpp"
 
 namespace pemblor::sim {
@@ -38,14 +39,14 @@ void storeText(std::span<std::uint8_t> a, std::size_t at, std::string_view text)
 }  // namespace
 
 ControlResult SimCard::deviceInfo(const Request& r) {
-    if (r.in.size() != 8) return {};
+    if (r.in.size() != 8) return kRefused;
     const std::uint32_t category = loadU32(r.in, 0);
-    if (category >= kCategoryCount || loadU32(r.in, 4) != 0) return {};
+    if (category >= kCategoryCount || loadU32(r.in, 4) != 0) return kRefused;
     ++infoRequests_;
     std::array<std::uint8_t, kMaxInfoAnswer> answer{};
     const std::size_t length = std::min(categoryAnswer(category, answer), r.out.size());
     std::copy_n(answer.begin(), length, r.out.begin());
-    return {true, static_cast<std::uint32_t>(length)};
+    return done(length);
 }
 
 std::size_t SimCard::categoryAnswer(std::uint32_t category, std::span<std::uint8_t, kMaxInfoAnswer> a) {

@@ -34,13 +34,7 @@ struct KeyRule {
 };
 
 bool readWord(std::string_view value, std::uint32_t& word, std::string& error) {
-    const auto n = parseNumber(value);
-    if (!n) {
-        error = "'" + std::string(value) + "' is not a 32-bit number (decimal or 0x hex)";
-        return false;
-    }
-    word = *n;
-    return true;
+    return readNumber(value, word, error);
 }
 
 bool readYesNo(std::string_view key, std::string_view value, bool& out, std::string& error) {
@@ -191,8 +185,10 @@ bool readDsp(std::string_view, std::string_view value, Section& section, std::st
         section.card.dspMode = DspMode::Normal;
     } else if (value == "running") {
         section.card.dspMode = DspMode::Running;
+    } else if (value == "never") {
+        section.card.dspMode = DspMode::Never;
     } else {
-        error = "dsp must be normal or running, not '" + std::string(value) + "'";
+        error = "dsp must be normal, running or never, not '" + std::string(value) + "'";
         return false;
     }
     return true;
@@ -297,6 +293,24 @@ bool readSpeed(std::string_view, std::string_view value, Section& section, std::
     return true;
 }
 
+bool readRefuseBlock(std::string_view, std::string_view value, Section& section, std::string& error) {
+    std::uint32_t index = 0;
+    if (!readWord(value, index, error)) return false;
+    section.card.refuseBlock = index;
+    return true;
+}
+
+bool readVanishAfterMs(std::string_view, std::string_view value, Section& section, std::string& error) {
+    std::uint32_t ms = 0;
+    if (!readWord(value, ms, error)) return false;
+    section.card.vanishAfterMs = ms;
+    return true;
+}
+
+bool readMalformed(std::string_view, std::string_view value, Section& section, std::string& error) {
+    return readYesNo("malformed", value, section.card.malformed, error);
+}
+
 bool readReplayKey(std::string_view, std::string_view value, Section& section, std::string& error) {
     if (value.empty()) {
         error = "replay needs a file";
@@ -318,6 +332,7 @@ constexpr KeyRule kKeys[] = {
     {"fps", readFps}, {"main_kbps", readMainKbps}, {"sub_kbps", readSubKbps},
     {"orgvideo_fps", readOriginalVideoFps}, {"preview_fps", readPreviewFps}, {"fullsize_fps", readFullSizeFps},
     {"ntsc", readNtsc}, {"preview_codes", readPreviewCodes},
+    {"refuse_block", readRefuseBlock}, {"vanish_after_ms", readVanishAfterMs}, {"malformed", readMalformed},
 };
 
 // Drops a comment: '#' or ';' at the start or after a blank.

@@ -14,6 +14,8 @@ constexpr std::uint32_t kMarkedBlockWord = 0xF0010000;
 constexpr std::size_t kMarkedPayload = 16;
 // Word 16 of a debug record: what kind of record it is (a periodic status).
 constexpr std::uint32_t kDebugStatusRecord = 0x12;
+// With the malformed fault, one fetch in this many is malformed.
+constexpr std::uint64_t kMalformedEvery = 40;
 
 AreaKind areaOf(Place place) {
     switch (place) {
@@ -67,8 +69,8 @@ void writeDebugRecord(const Delivery& d, std::uint64_t dropped, std::span<std::u
 
 }  // namespace
 
-SimReception::SimReception(std::size_t queueItems, std::shared_ptr<const ReplayScript> replay)
-    : queue_(queueItems), replay_(std::move(replay)) {
+SimReception::SimReception(std::size_t queueItems, std::shared_ptr<const ReplayScript> replay, bool malformed)
+    : queue_(queueItems), replay_(std::move(replay)), malformed_(malformed) {
     plan_.items.reserve(queue_.capacity());
 }
 
@@ -100,6 +102,7 @@ std::size_t SimReception::fetch(std::span<std::uint8_t> out, MappedAreas& areas,
     const std::size_t room = std::min(out.size() / driver::kNotificationSize, kMaxRecordsPerFetch);
     if (!event_ || room == 0) return 0;
     if (replay_) return fetchReplay(out, areas);
+    if (malformed_ && !queue_.empty() && ++answered_ % kMalformedEvery == 0) return fetchMalformed(out, areas);
     queue_.take(room, plan_);
     if (plan_.recordCount == 0) return 0;
     ledger_.fetch();
@@ -168,6 +171,29 @@ std::size_t SimReception::fetchReplay(std::span<std::uint8_t> out, MappedAreas& 
         account(f.records[i][0], f.records[i][3], areas);
     }
     return n * driver::kNotificationSize;
+}
+
+// A fetch of one malformed code-18 record, in turn: a block header whose
+// total is below 8, or a run longer than the area. The card's own items wait
+// for the next fetch, and the area holds nothing a careful walk could take:
+// the short header stops it, and so does the empty header at the start of
+// the too-long run.
+std::size_t SimReception::fetchMalformed(std::span<std::uint8_t> out, MappedAreas& areas) {
+    const std::span<std::uint8_t> area = areas.storage(AreaKind::EncodedStream);
+    if (area.size() < 16) return 0;
+    const bool shortHeader = (answered_ / kMalformedEvery) % 2 == 1;
+    std::fill_n(area.begin(), 16, std::uint8_t{0});
+    if (shortHeader) storeU32(area, 0, 4);
+    const std::uint32_t n = shortHeader ? 16 : static_cast<std::uint32_t>(area.size() + 4096);
+    storeU32(out, 0, kCodeStreamBlocks);
+    storeU32(out, 4, 1);
+    storeU32(out, 8, 0);
+    storeU32(out, 12, n);
+    ledger_.fetch();
+    ledger_.record();
+    ledger_.malformed();
+    account(kCodeStreamBlocks, n, areas);
+    return driver::kNotificationSize;
 }
 
 void SimReception::account(std::uint32_t code, std::uint32_t byteCount, MappedAreas& areas) {

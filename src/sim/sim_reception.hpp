@@ -29,7 +29,8 @@ protected:
 
 class SimReception {
 public:
-    SimReception(std::size_t queueItems, std::shared_ptr<const ReplayScript> replay);
+    // malformed: now and then a fetch answers a malformed run instead.
+    SimReception(std::size_t queueItems, std::shared_ptr<const ReplayScript> replay, bool malformed = false);
 
     // Request 0x222084 through a handle; the console's earlier items are forgotten.
     void registerEvent(std::uint64_t handle, driver::EventHandle event);
@@ -56,6 +57,7 @@ public:
 
 private:
     std::size_t fetchReplay(std::span<std::uint8_t> out, MappedAreas& areas);
+    std::size_t fetchMalformed(std::span<std::uint8_t> out, MappedAreas& areas);
     void writeRecord(const PlannedRecord& r, std::span<std::uint8_t> out, std::size_t index, MappedAreas& areas,
                      PictureSource* pictures);
     void writeItems(const PlannedRecord& r, std::span<std::uint8_t> area, PictureSource* pictures);
@@ -67,6 +69,8 @@ private:
     std::uint64_t handle_ = 0;
     std::shared_ptr<const ReplayScript> replay_;
     std::size_t replayNext_ = 0;
+    bool malformed_ = false;
+    std::uint64_t answered_ = 0;  // fetches that handed out the card's own data
     DeliveryLedger ledger_;
 };
 

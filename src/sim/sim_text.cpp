@@ -40,6 +40,16 @@ std::optional<std::uint32_t> parseNumber(std::string_view text) {
     return static_cast<std::uint32_t>(value);
 }
 
+bool readNumber(std::string_view text, std::uint32_t& value, std::string& reason) {
+    const auto n = parseNumber(text);
+    if (!n) {
+        reason = "'" + std::string(text) + "' is not a 32-bit number (decimal or 0x hex)";
+        return false;
+    }
+    value = *n;
+    return true;
+}
+
 std::optional<std::vector<std::string_view>> splitList(std::string_view text) {
     std::vector<std::string_view> items;
     std::size_t i = 0;

@@ -15,6 +15,9 @@ std::string_view trimBlanks(std::string_view text);
 // "123" or "0x7B" (any case); nothing else, nothing after it, at most 32 bits.
 std::optional<std::uint32_t> parseNumber(std::string_view text);
 
+// parseNumber with a reason: "'x' is not a 32-bit number (decimal or 0x hex)".
+bool readNumber(std::string_view text, std::uint32_t& value, std::string& reason);
+
 // Items separated by commas and/or blanks ("1,2", "1 2", "1, 2"). An empty
 // text is an empty list; an empty item ("1,,2", ",1", "1,") is refused.
 std::optional<std::vector<std::string_view>> splitList(std::string_view text);

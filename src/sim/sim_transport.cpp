@@ -29,7 +29,7 @@ int SimTransport::deviceNumberOf(std::string_view path) {
 
 driver::DeviceHandle SimTransport::open(std::string_view path) {
     const auto card = cards_.find(deviceNumberOf(path));
-    if (card == cards_.end()) return driver::DeviceHandle::invalid();
+    if (card == cards_.end() || !card->second->present()) return driver::DeviceHandle::invalid();
     std::unique_lock lock(handlesMutex_);
     lastHandle_ += 4;  // steps of 4 like the platform's; 64 bits never come round
     handles_.emplace(lastHandle_, card->second.get());
@@ -51,6 +51,10 @@ bool SimTransport::close(driver::DeviceHandle handle) {
     it->second->handleClosed(handle.value);
     handles_.erase(it);
     return true;
+}
+
+void SimTransport::forEachCard(const std::function<void(int, const DeliveryLedger&)>& fn) {
+    for (auto& [number, card] : cards_) card->withLedger([&](const DeliveryLedger& ledger) { fn(number, ledger); });
 }
 
 driver::EventHandle SimTransport::createEvent() { return events_.create(); }

@@ -2,6 +2,7 @@
 // The simulated cards behind the driver contract: one card per configured
 // device number, opened by the device path "\\.\KSVECWDM<n>". Safe to call
 // from several threads at once.
+#include <functional>
 #include <map>
 #include <memory>
 #include <shared_mutex>
@@ -31,6 +32,9 @@ public:
     bool closeEvent(driver::EventHandle event) override;
 
     std::span<std::uint8_t> area(driver::DeviceHandle handle, std::uint32_t word) override;
+
+    // Each card's ledger, in device order, under that card's lock.
+    void forEachCard(const std::function<void(int, const DeliveryLedger&)>& fn);
 
     // The device number a path names ("\\.\KSVECWDM7" -> 7), exactly as the
     // console builds it; -1 for anything else.

@@ -11,7 +11,7 @@
 
 #include "capture/recording_header.hpp"
 #include "capture/recording_tools.hpp"
-#include "dsp/coff_writer.hpp"
+#include "dsp/coff_files.hpp"
 #include "dsp/temp_dir.hpp"
 #include "driver/little_endian.hpp"
 #include "live_console.hpp"

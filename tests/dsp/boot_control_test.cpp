@@ -6,7 +6,7 @@
 
 #include "capture/fake_seam.hpp"
 #include "capture/scripted_card.hpp"
-#include "coff_writer.hpp"
+#include "coff_files.hpp"
 #include "temp_dir.hpp"
 
 namespace pemblor::dsp {

@@ -7,7 +7,7 @@
 
 #include <regex>
 
-#include "coff_writer.hpp"
+#include "coff_files.hpp"
 #include "support/console_script.hpp"
 #include "temp_dir.hpp"
 

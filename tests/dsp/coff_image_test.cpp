@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "coff_writer.hpp"
+#include "coff_files.hpp"
 
 namespace pemblor::dsp {
 namespace {

@@ -5,7 +5,7 @@
 #include <filesystem>
 
 #include "../../fuzz/read_image_check.hpp"
-#include "coff_writer.hpp"
+#include "coff_files.hpp"
 
 namespace pemblor::dsp {
 namespace {

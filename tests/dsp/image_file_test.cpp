@@ -4,7 +4,7 @@
 
 #include <random>
 
-#include "coff_writer.hpp"
+#include "coff_files.hpp"
 #include "support/fake_host.hpp"
 #include "temp_dir.hpp"
 

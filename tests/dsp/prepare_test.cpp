@@ -5,7 +5,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
-#include "coff_writer.hpp"
+#include "coff_files.hpp"
 #include "support/fake_host.hpp"
 #include "temp_dir.hpp"
 

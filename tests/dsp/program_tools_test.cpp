@@ -4,7 +4,7 @@
 
 #include <sstream>
 
-#include "coff_writer.hpp"
+#include "coff_files.hpp"
 #include "support/run_command.hpp"
 #include "temp_dir.hpp"
 

@@ -43,7 +43,8 @@ TEST(SimConfig, EveryKeyReachesItsCard) {
         "debug_per_s = 0\n"
         "speed = 4\n"
         "fps = 30\nmain_kbps = 1024\nsub_kbps = 16\norgvideo_fps = 0\npreview_fps = 60\nfullsize_fps = 1\n"
-        "ntsc = yes\npreview_codes = 240, 241 242 242\n");
+        "ntsc = yes\npreview_codes = 240, 241 242 242\n"
+        "refuse_block = 3\nvanish_after_ms = 0x10\nmalformed = yes\n");
     ASSERT_EQ(s.cards.size(), 3u);
     const CardSettings& c = s.cards.at(2);
     EXPECT_EQ(c.version, 0x01070604u);
@@ -71,6 +72,10 @@ TEST(SimConfig, EveryKeyReachesItsCard) {
     EXPECT_EQ(c.fullSizeFps, 1u);
     EXPECT_TRUE(c.ntsc);
     EXPECT_EQ(c.previewCodes, (std::array<std::uint32_t, 4>{240, 241, 242, 242}));
+    EXPECT_EQ(c.refuseBlock, 3u);
+    EXPECT_EQ(c.vanishAfterMs, 16u);
+    EXPECT_TRUE(c.malformed);
+    EXPECT_EQ(applied("[card 0]\ndsp = never\n").cards.at(0).dspMode, DspMode::Never);
     // Untouched cards keep their defaults.
     EXPECT_EQ(s.cards.at(0).version, CardSettings{}.version);
     EXPECT_FALSE(s.cards.at(0).serial.has_value());
@@ -145,7 +150,9 @@ TEST(SimConfig, BadSettingsAreRefusedWithFileLineAndReason) {
         {"[card 1]\nstuck = 0x10 0x100\n", "sim.ini:2: stuck value 0x100 is not a byte"},
         {"[card 1]\nstuck = 16 1, 0x10 2\n", "sim.ini:2: stuck address 0x10 given twice"},
         {"[card 1]\nstuck = x 1\n", "sim.ini:2: 'x' is not a 32-bit number"},
-        {"[card 1]\ndsp = fast\n", "sim.ini:2: dsp must be normal or running, not 'fast'"},
+        {"[card 1]\ndsp = fast\n", "sim.ini:2: dsp must be normal, running or never, not 'fast'"},
+        {"[card 1]\nrefuse_block = -1\n", "sim.ini:2: '-1' is not a 32-bit number"},
+        {"[card 1]\nmalformed = often\n", "sim.ini:2: malformed must be yes or no, not 'often'"},
         {"[card 1]\nboot_ms = 60001\n", "sim.ini:2: boot_ms must be at most 60000"},
         {"[card 1]\nqueue = 0\n", "sim.ini:2: queue must hold at least one item"},
         {"[card 1]\nspeed = 0\n", "sim.ini:2: speed must be 1 or more"},

@@ -1,11 +1,9 @@
 #pragma once
-// Builds small TI COFF files of the three layouts for the tests: the file
-// header, an optional header, the section headers, then each section's raw
-// data in order. Any field may be overridden to make hostile files.
+// Writes small TI COFF executables of the three layouts: the file header, an
+// optional header, the section headers, then each section's raw data in
+// order. The build makes the sample DSP program with it; the tests make
+// their programs with it, any field overridden to make hostile files.
 #include <cstdint>
-#include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <optional>
 #include <string>
 #include <utility>
@@ -13,18 +11,15 @@
 
 #include "driver/little_endian.hpp"
 #include "dsp/coff_image.hpp"
-#include "dsp/scrambler.hpp"
 
-namespace pemblor::dsp::testing {
-
-using Bytes = std::vector<std::uint8_t>;
+namespace pemblor::dsp {
 
 enum class CoffLayout { k93, kC1, kC2 };
 
 struct CoffSection {
     std::uint32_t address = 0;
     std::uint32_t flags = 0;
-    Bytes data;
+    std::vector<std::uint8_t> data;
     std::optional<std::uint32_t> size = std::nullopt;       // default: data.size()
     std::optional<std::uint32_t> rawOffset = std::nullopt;  // default: where data is placed (0 when there is none)
     std::string name = ".sect";
@@ -63,8 +58,8 @@ public:
         return static_cast<std::uint32_t>(at);
     }
 
-    Bytes build() const {
-        Bytes out(headersEnd(), 0);
+    std::vector<std::uint8_t> build() const {
+        std::vector<std::uint8_t> out(headersEnd(), 0);
         using driver::storeU16;
         using driver::storeU32;
         storeU16(out, 0, versionOverride_.value_or(defaultVersion()));
@@ -88,7 +83,7 @@ private:
         return 0;
     }
 
-    void writeHeader(Bytes& out, std::size_t k) const {
+    void writeHeader(std::vector<std::uint8_t>& out, std::size_t k) const {
         using driver::storeU16;
         using driver::storeU32;
         const CoffSection& s = sections_[k];
@@ -124,8 +119,8 @@ struct CopyRecord {
 
 // Copy-section raw data: each record's count, address and words, then a
 // record with count 0 (unless terminated is false).
-inline Bytes copyRecords(const std::vector<CopyRecord>& records, bool terminated = true) {
-    Bytes out;
+inline std::vector<std::uint8_t> copyRecords(const std::vector<CopyRecord>& records, bool terminated = true) {
+    std::vector<std::uint8_t> out;
     auto put = [&out](std::uint32_t v) {
         const std::size_t at = out.size();
         out.resize(at + 4);
@@ -140,25 +135,4 @@ inline Bytes copyRecords(const std::vector<CopyRecord>& records, bool terminated
     return out;
 }
 
-inline Bytes pattern(std::size_t n, std::uint8_t seed) {
-    Bytes b(n);
-    for (std::size_t i = 0; i < n; ++i) b[i] = static_cast<std::uint8_t>(seed + i * 7);
-    return b;
-}
-
-inline Bytes scrambled(Bytes b) {
-    scramble(b, 0);
-    return b;
-}
-
-inline void writeFile(const std::filesystem::path& path, const Bytes& bytes) {
-    std::ofstream f(path, std::ios::binary | std::ios::trunc);
-    f.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-}
-
-inline Bytes readFile(const std::filesystem::path& path) {
-    std::ifstream f(path, std::ios::binary);
-    return Bytes(std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>());
-}
-
-}  // namespace pemblor::dsp::testing
+}  // namespace pemblor::dsp
