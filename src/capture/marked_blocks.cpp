@@ -25,21 +25,19 @@ void MarkedBlockFilter::finish() {
 
 void MarkedBlockFilter::scan(std::span<const std::uint8_t> bytes, bool last) {
     std::size_t from = 0;
-    for (;;) {
+    while (from < bytes.size()) {
         const void* hit = memmem(bytes.data() + from, bytes.size() - from, kMarkedStart.data(), kMarkedStart.size());
         if (!hit) break;
         const auto at = static_cast<std::size_t>(static_cast<const std::uint8_t*>(hit) - bytes.data());
+        if (at > from) sink_(bytes.subspan(from, at - from));
         if (at + kMarkedBlockSize > bytes.size()) {
-            if (last) {  // cut off by the end of the file
-                if (at > from) sink_(bytes.subspan(from, at - from));
-                ++marked_;
-                return;
+            if (last) {
+                ++marked_;  // cut off by the end of the file: dropped all the same
+            } else {
+                held_.assign(bytes.begin() + static_cast<std::ptrdiff_t>(at), bytes.end());
             }
-            if (at > from) sink_(bytes.subspan(from, at - from));
-            held_.assign(bytes.begin() + static_cast<std::ptrdiff_t>(at), bytes.end());
             return;
         }
-        if (at > from) sink_(bytes.subspan(from, at - from));
         ++marked_;
         from = at + kMarkedBlockSize;
     }

@@ -7,6 +7,7 @@ extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavutil/error.h>
 #include <libavutil/frame.h>
+#include <libavutil/log.h>
 #include <libavutil/opt.h>
 }
 
@@ -49,6 +50,9 @@ std::unique_ptr<H264Encoder> H264Encoder::open(const H264Settings& settings, std
         error = "bad encoder settings";
         return nullptr;
     }
+    // libx264 reports its statistics at the library's default level; the
+    // card's encoders are not the operator's business.
+    if (av_log_get_level() == AV_LOG_INFO) av_log_set_level(AV_LOG_WARNING);
     const AVCodec* codec = avcodec_find_encoder_by_name("libx264");
     if (!codec) {
         error = "this FFmpeg has no libx264 encoder";

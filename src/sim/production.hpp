@@ -1,51 +1,71 @@
 #pragma once
-// What a running card produces, and when: each source has its rate (times
-// the speed setting) and the time its next item falls due. Sources run only
-// while their conditions hold (program running, DMA set, reception
-// registered, the channel's switch on). Not thread-safe: the card's lock
-// covers it.
-#include <chrono>
+// What a running card produces, and when: the eight encoded streams, channel
+// 1's original video, each channel's preview pictures, the full-size
+// pictures and the DSP debug records, each at its rate (times the speed
+// setting). Sources run only while their conditions hold: program running,
+// DMA set, reception registered, and the channel's encoding (streams) or
+// pictures (the rest) switched on. Pictures are drawn into the areas when a
+// fetch hands them out. Not thread-safe: the card's lock covers it.
+#include <array>
 #include <cstdint>
+#include <memory>
+#include <optional>
 
+#include "sim/production_cadence.hpp"
 #include "sim/sim_dsp.hpp"
 #include "sim/sim_reception.hpp"
 #include "sim/sim_settings.hpp"
+#include "sim/stream_source.hpp"
+#include "sim/test_scene.hpp"
 
 namespace pemblor::sim {
 
-// One periodic source: due times step by the period; a source that fell far
-// behind (the machine stalled) starts again from now instead of bursting.
-class Cadence {
-public:
-    Cadence() = default;
-    Cadence(std::uint32_t perSecond, std::uint32_t speed);
-
-    bool active() const { return period_.count() > 0; }
-    void start(SimClock::time_point now) { due_ = now; }
-    // True, advancing, when an item falls due by now.
-    bool due(SimClock::time_point now);
-    SimClock::time_point next() const { return due_; }
-
-private:
-    std::chrono::nanoseconds period_{0};
-    SimClock::time_point due_{};
-};
-
-class Production {
+class Production : public PictureSource {
 public:
     explicit Production(const CardSettings& settings);
 
     // Everything due by now goes into the queue; returns when to come back.
     SimClock::time_point produce(SimClock::time_point now, SimDsp& dsp, SimReception& reception);
-    // Reception started (or the program restarted): sources start from now.
+    // Reception started: every source starts again from now.
     void restart(SimClock::time_point now);
 
-private:
-    void debugRecord(SimClock::time_point now, SimDsp& dsp, SimReception& reception);
+    // A stream switched on whose loop is not encoded yet: its id and key.
+    std::optional<std::pair<std::size_t, LoopKey>> missingLoop(const SimDsp& dsp) const;
+    void installLoop(std::size_t stream, std::shared_ptr<const EncodedLoop> loop);
 
+    // The picture of an item, drawn into its place.
+    void render(const Delivery& d, std::span<std::uint8_t> out) override;
+    // Size and layout of the pictures of a notification code.
+    PictureFormat formatOf(std::uint32_t code) const;
+
+private:
+    bool producing(SimClock::time_point now, SimDsp& dsp, SimReception& reception) const;
+    void pictures(SimClock::time_point now, SimDsp& dsp, SimReception& reception);
+    void pushPicture(std::uint32_t code, std::uint32_t channel, std::uint32_t& counter, SimClock::time_point now,
+                     SimDsp& dsp, SimReception& reception);
+    void debugRecord(SimClock::time_point now, SimDsp& dsp, SimReception& reception);
+    SimClock::time_point nextDue(SimClock::time_point now) const;
+
+    const CardSettings& settings_;
+    std::array<StreamSource, kStreamCount> streams_;
+    Cadence original_;
+    std::array<Cadence, kChannelCount> previews_;
+    Cadence fullSize_;
     Cadence debug_;
+    // Which picture sources run (they start from now when switched on).
+    bool originalOn_ = false;
+    std::array<bool, kChannelCount> previewOn_{};
+    bool fullSizeOn_ = false;
+    std::uint32_t fullSizeChannel_ = 0;  // full-size pictures take the channels in turn
+    std::uint32_t originalCount_ = 0;
+    std::array<std::uint32_t, kChannelCount> previewCount_{};
+    std::uint32_t fullSizeCount_ = 0;
     std::uint32_t debugSequence_ = 0;
     bool wasProducing_ = false;
 };
+
+// The card's date and time as PackedTime: the clock the console set,
+// running on since; the host's local time before any was set.
+std::uint32_t cardTime(SimClock::time_point now, const SimDsp& dsp);
 
 }  // namespace pemblor::sim

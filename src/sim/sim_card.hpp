@@ -160,6 +160,7 @@ private:
     Production production_;
     std::condition_variable wake_;
     bool poked_ = false;
+    bool loopFailed_ = false;  // the encoder could not be opened
     bool stopping_ = false;
     std::thread producer_;  // last: it runs on everything above
 };

@@ -1,6 +1,7 @@
 // Reception on the card's side: the data event, the fetch, and the card's
 // own thread that produces data and signals the event while records wait.
 #include "driver/little_endian.hpp"
+#include "sim/encoded_loops.hpp"
 #include "sim/sim_card.hpp"
 
 namespace pemblor::sim {
@@ -26,7 +27,7 @@ ControlResult SimCard::registerEvent(const Request& r) {
 
 ControlResult SimCard::fetchNotifications(const Request& r) {
     if (!r.in.empty()) return kFailed;
-    const std::size_t bytes = reception_.fetch(r.out, areas_, nullptr);
+    const std::size_t bytes = reception_.fetch(r.out, areas_, &production_);
     // The fetch acknowledges the one before; what is left calls again.
     signalWaiting();
     return {true, static_cast<std::uint32_t>(bytes)};
@@ -50,6 +51,19 @@ void SimCard::startProducer() {
 void SimCard::produceLoop() {
     std::unique_lock lock(mutex_);
     while (!stopping_) {
+        // A stream's loop is encoded once, ahead, without the card's lock:
+        // the card answers requests meanwhile.
+        if (const auto missing = production_.missingLoop(dsp_); missing && !loopFailed_) {
+            lock.unlock();
+            std::string error;
+            auto loop = encodedLoop(missing->second, error);
+            lock.lock();
+            if (loop)
+                production_.installLoop(missing->first, std::move(loop));
+            else
+                loopFailed_ = true;  // the streams stay silent; category 2 says so
+            continue;
+        }
         const std::size_t before = reception_.queued();
         const SimClock::time_point next = production_.produce(SimClock::now(), dsp_, reception_);
         if (reception_.queued() != before) signalWaiting();

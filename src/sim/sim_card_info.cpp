@@ -107,7 +107,7 @@ void SimCard::dspDeviceInfo(std::span<std::uint8_t> a) {
     const ClockRecord clock = dsp_.clock().value_or(ClockRecord{});
     storeWords(a, {dsp_.state(now), dsp_.blocksLoaded(), dsp_.bytesLoaded(), dsp_.dma(), dsp_.clock() ? 1u : 0u,
                    clock[0], clock[1], clock[2], clock[3], clock[4], clock[5], static_cast<std::uint32_t>(ranMs),
-                   kDspClockHz, kExternalMemorySize, word(memory_.dsp().pagesInUse())});
+                   kDspClockHz, kExternalMemorySize, word(memory_.dsp().pagesInUse()), loopFailed_ ? 1u : 0u});
 }
 
 void SimCard::channelInfo(std::span<std::uint8_t> a) const {

@@ -43,16 +43,20 @@ bool readWord(std::string_view value, std::uint32_t& word, std::string& error) {
     return true;
 }
 
-bool readPresent(std::string_view, std::string_view value, Section& section, std::string& error) {
+bool readYesNo(std::string_view key, std::string_view value, bool& out, std::string& error) {
     if (value == "yes" || value == "true" || value == "1" || value == "on") {
-        section.present = true;
+        out = true;
     } else if (value == "no" || value == "false" || value == "0" || value == "off") {
-        section.present = false;
+        out = false;
     } else {
-        error = "present must be yes or no, not '" + std::string(value) + "'";
+        error = std::string(key) + " must be yes or no, not '" + std::string(value) + "'";
         return false;
     }
     return true;
+}
+
+bool readPresent(std::string_view, std::string_view value, Section& section, std::string& error) {
+    return readYesNo("present", value, section.present, error);
 }
 
 bool readVersion(std::string_view, std::string_view value, Section& section, std::string& error) {
@@ -224,6 +228,66 @@ bool readDebugPerSecond(std::string_view, std::string_view value, Section& secti
     return readBounded("debug_per_s", value, 1000, section.card.debugPerSecond, error);
 }
 
+bool readFps(std::string_view, std::string_view value, Section& section, std::string& error) {
+    if (!readBounded("fps", value, 60, section.card.fps, error)) return false;
+    if (section.card.fps == 0) {
+        error = "fps must be 1 or more";
+        return false;
+    }
+    return true;
+}
+
+bool readKbps(std::string_view key, std::string_view value, std::uint32_t& out, std::string& error) {
+    if (!readBounded(key, value, 20000, out, error)) return false;
+    if (out < 16) {
+        error = std::string(key) + " must be at least 16";
+        return false;
+    }
+    return true;
+}
+
+bool readMainKbps(std::string_view, std::string_view value, Section& section, std::string& error) {
+    return readKbps("main_kbps", value, section.card.mainKbps, error);
+}
+
+bool readSubKbps(std::string_view, std::string_view value, Section& section, std::string& error) {
+    return readKbps("sub_kbps", value, section.card.subKbps, error);
+}
+
+bool readOriginalVideoFps(std::string_view, std::string_view value, Section& section, std::string& error) {
+    return readBounded("orgvideo_fps", value, 60, section.card.originalVideoFps, error);
+}
+
+bool readPreviewFps(std::string_view, std::string_view value, Section& section, std::string& error) {
+    return readBounded("preview_fps", value, 60, section.card.previewFps, error);
+}
+
+bool readFullSizeFps(std::string_view, std::string_view value, Section& section, std::string& error) {
+    return readBounded("fullsize_fps", value, 60, section.card.fullSizeFps, error);
+}
+
+bool readNtsc(std::string_view, std::string_view value, Section& section, std::string& error) {
+    return readYesNo("ntsc", value, section.card.ntsc, error);
+}
+
+bool readPreviewCodes(std::string_view, std::string_view value, Section& section, std::string& error) {
+    const auto items = splitList(value);
+    if (!items || items->size() != 4) {
+        error = "preview_codes takes four codes, one a channel, as in 'preview_codes = 242 241 240 242'";
+        return false;
+    }
+    std::array<std::uint32_t, 4> codes{};
+    for (std::size_t ch = 0; ch < 4; ++ch) {
+        if (!readWord((*items)[ch], codes[ch], error)) return false;
+        if (codes[ch] < 240 || codes[ch] > 242) {
+            error = "preview code " + std::string((*items)[ch]) + " is not 240, 241 or 242";
+            return false;
+        }
+    }
+    section.card.previewCodes = codes;
+    return true;
+}
+
 bool readSpeed(std::string_view, std::string_view value, Section& section, std::string& error) {
     if (!readBounded("speed", value, 64, section.card.speed, error)) return false;
     if (section.card.speed == 0) {
@@ -251,6 +315,9 @@ constexpr KeyRule kKeys[] = {
     {"fail", readFail},       {"info.", readInfo},      {"stuck", readStuck},
     {"dsp", readDsp},         {"boot_ms", readBootMs},  {"queue", readQueue},
     {"debug_per_s", readDebugPerSecond}, {"speed", readSpeed}, {"replay", readReplayKey},
+    {"fps", readFps}, {"main_kbps", readMainKbps}, {"sub_kbps", readSubKbps},
+    {"orgvideo_fps", readOriginalVideoFps}, {"preview_fps", readPreviewFps}, {"fullsize_fps", readFullSizeFps},
+    {"ntsc", readNtsc}, {"preview_codes", readPreviewCodes},
 };
 
 // Drops a comment: '#' or ';' at the start or after a blank.

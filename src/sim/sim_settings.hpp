@@ -2,6 +2,7 @@
 // What the simulated cards are: which device numbers carry a card, and each
 // card's identity, answers and injected faults. Filled from --cards and
 // --sim-config.
+#include <array>
 #include <cstdint>
 #include <filesystem>
 #include <map>
@@ -40,8 +41,16 @@ struct CardSettings {
     // Items the card's queue holds before the oldest is dropped.
     std::uint32_t queueItems = 2048;
     // Rates of what the card produces, per second; speed multiplies them all.
+    std::uint32_t fps = 25;            // pictures of every encoded stream
+    std::uint32_t mainKbps = 768;      // main streams (ids 0..3), 352 x 288
+    std::uint32_t subKbps = 256;       // sub-streams (ids 4..7), 176 x 144
+    std::uint32_t originalVideoFps = 5;
+    std::uint32_t previewFps = 25;     // per channel
+    std::uint32_t fullSizeFps = 10;    // all channels together
     std::uint32_t debugPerSecond = 4;
     std::uint32_t speed = 1;
+    bool ntsc = false;                 // picture heights 480, 240, 120 instead of 576, 288, 144
+    std::array<std::uint32_t, 4> previewCodes = {242, 242, 242, 242};  // per channel: 240, 241 or 242
     // Traffic handed out instead of the card's own, once reception is registered.
     std::shared_ptr<const ReplayScript> replay;
 };

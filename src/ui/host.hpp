@@ -45,7 +45,8 @@ public:
     virtual int runModal(Dialog& dialog) = 0;
     virtual void setTimer(Dialog& dialog, int timerId, int periodMs) = 0;
     virtual void killTimer(Dialog& dialog, int timerId) = 0;
-    // Blocks the calling thread; on the user-interface thread, nothing else runs meanwhile.
+    // Blocks the calling thread; on the user-interface thread no handler, timer or
+    // posted work runs meanwhile (a desktop window may still repaint).
     virtual void sleep(int ms) = 0;
     virtual LocalTime now() = 0;
     // The folder that stands for drive C:.

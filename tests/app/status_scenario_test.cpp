@@ -123,18 +123,5 @@ TEST(StatusScenario, WatchReadsBackWhatWasWrittenInHexOctalAndDecimal) {
     EXPECT_EQ(std::count(run.out.begin(), run.out.end(), values), 2);
 }
 
-TEST(StatusScenario, StatusLinesOfAnOpenCardWithoutReception) {
-    const auto run = runConsoleScript("click \"1 OpenDev\"\nwait 1100\nprint labels\n", sim::SimSettings::withCards({0}));
-    ASSERT_EQ(run.exitCode, 0) << run.err;
-    for (int ch = 1; ch <= 4; ++ch) {
-        const int id = std::array{1019, 1026, 1039, 1040}[static_cast<std::size_t>(ch - 1)];
-        EXPECT_THAT(run.out, Contains("TEXT " + std::to_string(id) + " CH" + std::to_string(ch) +
-                                      ":FN:0000 BR:000kb 0/0/0/0 00"));
-    }
-    EXPECT_THAT(run.out, Contains(MatchesRegex("TEXT 1011 T:[0-9A-F]{4} I:[0-9A-F]{4} S:[0-9A-F]{4} M:[0-9A-F]{4}")));
-    EXPECT_THAT(run.out, Contains(MatchesRegex("TEXT 1017 T:[0-9]+ D:[0-9]+ S:[0-9]+ V:[0-9]+")));
-    EXPECT_THAT(run.out, Contains("TEXT 1016 S:0000 T:0000 E:0000 G:0000 P:0000 L:0000 M:0000 R:0k"));
-}
-
 }  // namespace
 }  // namespace pemblor::app

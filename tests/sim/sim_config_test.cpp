@@ -41,7 +41,9 @@ TEST(SimConfig, EveryKeyReachesItsCard) {
         "boot_ms = 0\n"
         "queue = 16\n"
         "debug_per_s = 0\n"
-        "speed = 4\n");
+        "speed = 4\n"
+        "fps = 30\nmain_kbps = 1024\nsub_kbps = 16\norgvideo_fps = 0\npreview_fps = 60\nfullsize_fps = 1\n"
+        "ntsc = yes\npreview_codes = 240, 241 242 242\n");
     ASSERT_EQ(s.cards.size(), 3u);
     const CardSettings& c = s.cards.at(2);
     EXPECT_EQ(c.version, 0x01070604u);
@@ -61,6 +63,14 @@ TEST(SimConfig, EveryKeyReachesItsCard) {
     EXPECT_EQ(c.queueItems, 16u);
     EXPECT_EQ(c.debugPerSecond, 0u);
     EXPECT_EQ(c.speed, 4u);
+    EXPECT_EQ(c.fps, 30u);
+    EXPECT_EQ(c.mainKbps, 1024u);
+    EXPECT_EQ(c.subKbps, 16u);
+    EXPECT_EQ(c.originalVideoFps, 0u);
+    EXPECT_EQ(c.previewFps, 60u);
+    EXPECT_EQ(c.fullSizeFps, 1u);
+    EXPECT_TRUE(c.ntsc);
+    EXPECT_EQ(c.previewCodes, (std::array<std::uint32_t, 4>{240, 241, 242, 242}));
     // Untouched cards keep their defaults.
     EXPECT_EQ(s.cards.at(0).version, CardSettings{}.version);
     EXPECT_FALSE(s.cards.at(0).serial.has_value());
@@ -142,6 +152,14 @@ TEST(SimConfig, BadSettingsAreRefusedWithFileLineAndReason) {
         {"[card 1]\nspeed = 65\n", "sim.ini:2: speed must be at most 64"},
         {"[card 1]\ndebug_per_s = 1001\n", "sim.ini:2: debug_per_s must be at most 1000"},
         {"[card 1]\nreplay =\n", "sim.ini:2: replay needs a file"},
+        {"[card 1]\nfps = 0\n", "sim.ini:2: fps must be 1 or more"},
+        {"[card 1]\nfps = 61\n", "sim.ini:2: fps must be at most 60"},
+        {"[card 1]\nmain_kbps = 15\n", "sim.ini:2: main_kbps must be at least 16"},
+        {"[card 1]\nsub_kbps = 20001\n", "sim.ini:2: sub_kbps must be at most 20000"},
+        {"[card 1]\npreview_fps = 61\n", "sim.ini:2: preview_fps must be at most 60"},
+        {"[card 1]\nntsc = pal\n", "sim.ini:2: ntsc must be yes or no, not 'pal'"},
+        {"[card 1]\npreview_codes = 240 241 242\n", "sim.ini:2: preview_codes takes four codes"},
+        {"[card 1]\npreview_codes = 240 241 242 247\n", "sim.ini:2: preview code 247 is not 240, 241 or 242"},
     };
     for (const auto& c : cases) {
         const std::string error = refusal(c.text);
