@@ -4,8 +4,9 @@
 #include <QChartView>
 #include <QGridLayout>
 #include <QLineSeries>
+#include <QPen>
 #include <QValueAxis>
-#include <cmath>
+#include <algorithm>
 
 namespace pemblor::gui {
 
@@ -14,14 +15,15 @@ namespace {
 constexpr int kPollMs = 250;
 constexpr double kSeconds = static_cast<double>(app::StatusHistory::kCapacity);
 
-// A round top for the y axis: 1, 2 or 5 times a power of ten, above the data.
-double niceTop(double top) {
-    if (top <= 0) return 1;
-    const double scale = std::pow(10.0, std::floor(std::log10(top)));
-    for (double step : {1.0, 2.0, 5.0, 10.0}) {
-        if (top <= step * scale) return step * scale;
-    }
-    return 10 * scale;
+// Each channel keeps its colour in every plot; a sub-stream is drawn dashed
+// in the colour of its channel.
+QPen seriesPen(StatisticsPlot kind, qsizetype k) {
+    static const QColor kChannelColours[] = {QColor(0x1f, 0x77, 0xb4), QColor(0xd6, 0x27, 0x28),
+                                             QColor(0x2c, 0xa0, 0x2c), QColor(0xff, 0x7f, 0x0e)};
+    if (kind == StatisticsPlot::Dropped) return QPen(QColor(0x8c, 0x1d, 0x1d), 2);
+    QPen pen(kChannelColours[k % 4], 2);
+    if (k >= 4) pen.setStyle(Qt::DashLine);
+    return pen;
 }
 
 }  // namespace
@@ -51,16 +53,19 @@ void StatisticsWindow::addPlot(StatisticsPlot kind, int row, int column) {
     p.chart->legend()->setAlignment(Qt::AlignRight);
     auto* x = new QValueAxis(p.chart);
     x->setRange(-kSeconds, 0);
-    x->setLabelFormat(QStringLiteral("%d s"));
+    x->setLabelFormat(QStringLiteral("%d"));
     x->setTickCount(7);
+    x->setTitleText(QStringLiteral("seconds"));
     p.y = new QValueAxis(p.chart);
     p.y->setRange(0, 1);
     p.y->setLabelFormat(QStringLiteral("%g"));
     p.chart->addAxis(x, Qt::AlignBottom);
     p.chart->addAxis(p.y, Qt::AlignLeft);
-    for (const QString& name : seriesNames(kind)) {
+    const QStringList names = seriesNames(kind);
+    for (qsizetype k = 0; k < names.size(); ++k) {
         auto* line = new QLineSeries(p.chart);
-        line->setName(name);
+        line->setName(names[k]);
+        line->setPen(seriesPen(kind, k));
         p.chart->addSeries(line);
         line->attachAxis(x);
         line->attachAxis(p.y);
@@ -79,7 +84,9 @@ void StatisticsWindow::refresh() {
     for (Plot& p : plots_) {
         const double top = fillPlot(history_, p.kind, p.points);
         for (qsizetype k = 0; k < p.lines.size(); ++k) p.lines[k]->replace(p.points[k]);
-        p.y->setRange(0, niceTop(top));
+        // Round numbers on the axis, never a flat zero range.
+        p.y->setRange(0, std::max(top, 1.0));
+        p.y->applyNiceNumbers();
     }
 }
 
