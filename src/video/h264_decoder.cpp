@@ -4,7 +4,9 @@
 // block in the render ports' plane order.
 #include <pthread.h>
 
+#include <cstdarg>
 #include <cstring>
+#include <mutex>
 #include <system_error>
 #include <thread>
 #include <vector>
@@ -12,6 +14,7 @@
 extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavutil/frame.h>
+#include <libavutil/log.h>
 #include <libavutil/pixdesc.h>
 #include <libswscale/swscale.h>
 }
@@ -44,6 +47,21 @@ struct ScaleFree {
 };
 
 bool plain420(int format) { return format == AV_PIX_FMT_YUV420P || format == AV_PIX_FMT_YUVJ420P; }
+
+// A decoder that joins a live stream between two IDR pictures, or loses a
+// write, complains about every picture until the next IDR picture; the card's
+// marked blocks look like broken units to it. None of that is news to the
+// operator, so decoders' messages are dropped; everything else goes on.
+void quietDecoders(void* context, int level, const char* format, va_list args) {
+    if (context && level > AV_LOG_FATAL) {
+        const AVClass* cls = *static_cast<const AVClass* const*>(context);
+        const AVClassCategory category = cls && cls->get_category ? cls->get_category(context)
+                                         : cls                    ? cls->category
+                                                                  : AV_CLASS_CATEGORY_NA;
+        if (category == AV_CLASS_CATEGORY_DECODER) return;
+    }
+    av_log_default_callback(context, level, format, args);
+}
 
 class H264Decoder final : public Decoder {
 public:
@@ -220,6 +238,8 @@ private:
 }  // namespace
 
 int FfmpegDecoders::open(const DecodeOption& option, std::unique_ptr<Decoder>& handle) {
+    static std::once_flag quiet;
+    std::call_once(quiet, [] { av_log_set_callback(quietDecoders); });
     handle.reset();
     if (option.format != kH264ByteStream || option.queueDepth == 0 || option.queueDepth > kMaxQueueDepth ||
         option.threads == 0 || option.threads > kMaxThreads) {

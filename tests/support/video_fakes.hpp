@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <array>
 #include <atomic>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -20,8 +21,18 @@ namespace pemblor::testing {
 class CallLog {
 public:
     void add(std::string entry) {
+        std::function<void(const std::string&)> observer;
+        {
+            std::lock_guard lock(mutex_);
+            entries_.push_back(entry);
+            observer = observer_;
+        }
+        if (observer) observer(entry);
+    }
+    // Told of every entry as it is added, on the caller's thread.
+    void setObserver(std::function<void(const std::string&)> fn) {
         std::lock_guard lock(mutex_);
-        entries_.push_back(std::move(entry));
+        observer_ = std::move(fn);
     }
     std::vector<std::string> entries() const {
         std::lock_guard lock(mutex_);
@@ -35,6 +46,7 @@ public:
 private:
     mutable std::mutex mutex_;
     std::vector<std::string> entries_;
+    std::function<void(const std::string&)> observer_;
 };
 
 // A render call that fails: "init", "open", "video" or "close", for one port
