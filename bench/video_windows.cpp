@@ -1,7 +1,8 @@
 // The video windows' hot paths:
 // - decoding: pictures per second of video::Decoder (its own thread, its input
 //   queue, pictures laid out for the render ports) against a bare libavcodec
-//   parse-and-decode loop over the same bytes in the same run;
+//   parse-and-decode loop over the same bytes in the same run, on the
+//   simulated card's CIF main stream;
 // - playing: the processor time the player takes per picture, payloads in
 //   through feedStream to pictures drawn into the headless store, as a share
 //   of one core at 25 pictures/s;
@@ -34,7 +35,8 @@ extern "C" {
 
 #include "headless/frame_store.hpp"
 #include "resources/dialogs.hpp"
-#include "sim/h264_encoder.hpp"
+#include "sim/encoded_loops.hpp"
+#include "sim/sim_settings.hpp"
 #include "ui/dialog.hpp"
 #include "ui/host.hpp"
 #include "video/decoder.hpp"
@@ -69,8 +71,9 @@ double threadSeconds() { return cpuSeconds(CLOCK_THREAD_CPUTIME_ID); }
 
 
 
-// The card's CIF main stream: 352 x 288 at 25 pictures/s, GOP 25, two seconds
-// of a scene with moving edges and texture.
+// The simulated card's CIF main stream of channel 1, as it delivers it: its
+// loop of two seconds (352 x 288, 25 pictures/s, 768 kbit/s, an IDR picture
+// every 25), encoded by the card's encoder from its moving test scene.
 struct Stream {
     std::vector<std::uint8_t> bytes;
     std::vector<std::size_t> units;
@@ -81,27 +84,19 @@ const Stream& cifStream() {
     static const Stream stream = [] {
         Stream s;
         std::string error;
-        auto encoder = sim::H264Encoder::open({352, 288, 25, 1024, 25, "veryfast"}, error);
-        if (!encoder) return s;
-        std::vector<std::uint8_t> picture(encoder->pictureSize());
-        std::vector<sim::AccessUnit> units;
-        const int kPictures = 50;
-        for (int n = 0; n < kPictures; ++n) {
-            for (int y = 0; y < 288; ++y) {
-                for (int x = 0; x < 352; ++x) {
-                    const bool box = x >= (5 * n) % 300 && x < (5 * n) % 300 + 48 && y >= 100 && y < 160;
-                    picture[y * 352 + x] = static_cast<std::uint8_t>(box ? 220 : 40 + ((x + y + 2 * n) / 8 % 2) * 60 +
-                                                                                 (x * 7 + y * 3) % 23);
-                }
-            }
-            std::fill(picture.begin() + 352 * 288, picture.end(), static_cast<std::uint8_t>(128 + n % 8));
-            encoder->encode(picture, units);
+        const sim::CardSettings card;
+        const auto loop = sim::encodedLoop({0, 352, 288, static_cast<int>(card.fps), static_cast<int>(card.mainKbps),
+                                            2 * static_cast<int>(card.fps)},
+                                           error);
+        if (!loop) {
+            std::fprintf(stderr, "no stream: %s\n", error.c_str());
+            return s;
         }
-        for (const sim::AccessUnit& u : units) {
+        for (const sim::AccessUnit& u : loop->units) {
             s.bytes.insert(s.bytes.end(), u.bytes.begin(), u.bytes.end());
             s.units.push_back(u.bytes.size());
         }
-        s.pictures = static_cast<int>(units.size());
+        s.pictures = static_cast<int>(loop->units.size());
         return s;
     }();
     return stream;
