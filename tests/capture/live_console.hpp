@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <functional>
 #include <istream>
+#include <memory>
 #include <mutex>
 #include <sstream>
 #include <streambuf>
@@ -61,12 +62,22 @@ private:
 
 class LiveConsole {
 public:
-    LiveConsole(sim::SimSettings settings, std::filesystem::path root)
-        : transport_(std::move(settings)), link_(transport_), in_(&feed_), root_(std::move(root)) {
+    // wrap, when given, puts a transport of the test's between the console and the cards.
+    using Wrap = std::function<std::unique_ptr<driver::Transport>(driver::Transport& cards)>;
+
+    LiveConsole(sim::SimSettings settings, std::filesystem::path root, const Wrap& wrap = {})
+        : transport_(std::move(settings)),
+          wrapped_(wrap ? wrap(transport_) : nullptr),
+          link_(wrapped_ ? *wrapped_ : static_cast<driver::Transport&>(transport_)),
+          in_(&feed_),
+          root_(std::move(root)) {
         thread_ = std::thread([this] {
             headless::ScriptHost host(in_, out_, err_, root_);
             {
-                app::Console console(host, link_);
+                // The video windows draw into the host's store, as in pemblorctl.
+                app::ConsoleOptions options;
+                options.renderer = &host.renderer();
+                app::Console console(host, link_, std::move(options));
                 console.run();
             }
             exitCode_ = host.exitCode();
@@ -100,6 +111,7 @@ public:
 
 private:
     sim::SimTransport transport_;
+    std::unique_ptr<driver::Transport> wrapped_;
     driver::DriverLink link_;
     LineFeed feed_;
     std::istream in_;

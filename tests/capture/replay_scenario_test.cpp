@@ -113,6 +113,16 @@ TEST(ReplayedReception, EdgesAndHostileCountsWithAndWithoutSaveFile) {
             const Bytes want = save && it != payload.end() ? it->second : Bytes{};
             EXPECT_EQ(Bytes(f.begin() + 128, f.end()), want) << "slot " << slot << (save ? " saved" : "");
         }
+        // The fixed description in every header: magic, 0x6000, 1, 8, 8000, 2, 352 x 288, 25, length 128.
+        const Bytes header = readFile(root.path() / "EVDATA0003.264");
+        EXPECT_EQ(std::string(header.begin(), header.begin() + 5), "KESTA");
+        const std::vector<std::uint32_t> fields{driver::loadU32(header, 12), driver::loadU16(header, 24),
+                                                driver::loadU16(header, 26), driver::loadU32(header, 28),
+                                                driver::loadU32(header, 32), driver::loadU16(header, 36),
+                                                driver::loadU16(header, 38), driver::loadU16(header, 42),
+                                                driver::loadU32(header, 52)};
+        EXPECT_EQ(fields, (std::vector<std::uint32_t>{0x6000, 1, 8, 8000, 2, 352, 288, 25, 128}));
+        EXPECT_LE(driver::loadU32(header, 44), driver::loadU32(header, 48));  // start, then the stop's end
         Bytes wholeArea(kVideoArea, 0);
         std::copy(video.begin(), video.end(), wholeArea.begin());
         EXPECT_EQ(readFile(root.path() / "ORGVIDEO00.YUV"), save ? concat({video, wholeArea}) : Bytes{});

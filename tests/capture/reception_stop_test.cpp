@@ -1,0 +1,213 @@
+// Starting and stopping reception through the script console: every way out
+// finishes the files; a start that can't run says why and leaves nothing
+// open; a card that stops answering does not hold the stop; a full disk
+// stops one file and says so once.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <signal.h>
+#include <sys/resource.h>
+
+#include <fstream>
+#include <iterator>
+
+#include "capture/recording_header.hpp"
+#include "dsp/temp_dir.hpp"
+#include "driver/request_codes.hpp"
+#include "live_console.hpp"
+#include "sim/replay.hpp"
+
+namespace pemblor::capture {
+namespace {
+
+using ::testing::Contains;
+using ::testing::ElementsAre;
+using ::testing::StartsWith;
+
+std::vector<std::uint8_t> readFile(const std::filesystem::path& p) {
+    std::ifstream in(p, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), {}};
+}
+
+bool finished(const std::filesystem::path& p) {
+    const auto header = RecordingHeader::parse(readFile(p));
+    return header && header->finished();
+}
+
+bool allFinished(const std::filesystem::path& root) {
+    for (int slot = 0; slot < 8; ++slot) {
+        if (!finished(root / ("EVDATA000" + std::to_string(slot) + ".264"))) return false;
+    }
+    return std::filesystem::exists(root / "ORGVIDEO00.YUV") && std::filesystem::exists(root / "DSPDEBUG00.LOG");
+}
+
+sim::SimSettings runningCard() {
+    sim::SimSettings s = sim::SimSettings::withCards({0, 1});
+    s.cards[0].dspMode = sim::DspMode::Running;
+    s.cards[1].refuseMapping = true;
+    return s;
+}
+
+// Between the console and the cards: fetches that can be held up, as a card
+// that stops answering, and events that can't be created.
+class HoldingTransport final : public driver::Transport {
+public:
+    explicit HoldingTransport(driver::Transport& cards) : cards_(cards) {}
+    std::atomic<bool> failEvents{false};
+
+    void hold(bool on) {
+        {
+            std::lock_guard lock(mutex_);
+            holding_ = on;
+        }
+        released_.notify_all();
+    }
+    bool holdingOne() {
+        std::lock_guard lock(mutex_);
+        return held_ > 0;
+    }
+    driver::ControlResult control(driver::DeviceHandle h, std::uint32_t code, std::span<const std::uint8_t> in,
+                                  std::span<std::uint8_t> out) override {
+        if (code == driver::kFetchNotifications) {
+            std::unique_lock lock(mutex_);
+            ++held_;
+            released_.wait(lock, [&] { return !holding_; });
+            --held_;
+        }
+        return cards_.control(h, code, in, out);
+    }
+    driver::DeviceHandle open(std::string_view path) override { return cards_.open(path); }
+    bool close(driver::DeviceHandle h) override { return cards_.close(h); }
+    driver::EventHandle createEvent() override { return failEvents ? driver::kNoEvent : cards_.createEvent(); }
+    bool signalEvent(driver::EventHandle e) override { return cards_.signalEvent(e); }
+    driver::WaitResult waitEvent(driver::EventHandle e, int ms) override { return cards_.waitEvent(e, ms); }
+    bool closeEvent(driver::EventHandle e) override { return cards_.closeEvent(e); }
+    std::span<std::uint8_t> area(driver::DeviceHandle h, std::uint32_t w) override { return cards_.area(h, w); }
+
+private:
+    driver::Transport& cards_;
+    std::mutex mutex_;
+    std::condition_variable released_;
+    bool holding_ = false;
+    int held_ = 0;
+};
+
+TEST(ReceptionStop, EveryWayOutFinishesTheFiles) {
+    const std::string unchecked = "STATE 1035 enabled=1 visible=1 checked=0 selection=-1 items=0";
+    const struct {
+        const char* how;
+        const char* ending;
+        std::vector<std::string> tail;
+    } ways[] = {
+        {"untick", "click \"RecvData\"\nstate 1035\n", {unchecked, "CLOSE 102 2"}},
+        {"close", "click \"2 CloseDev\"\nstate 1035\n", {"LINE Close device finished OK !!!", unchecked, "CLOSE 102 2"}},
+        {"exit", "click \"18 Exit\"\n", {"LINE Close device finished OK !!!", "CLOSE 102 1"}},
+        {"end of script", "", {"CLOSE 102 2"}},
+    };
+    for (const auto& way : ways) {
+        dsp::testing::TempDir root;
+        const auto run = pemblor::testing::runConsoleScript(
+            std::string("click \"1 OpenDev\"\nclick \"SaveFile\"\nclick \"RecvData\"\nwait 300\n") + way.ending,
+            runningCard(), root.path());
+        ASSERT_EQ(run.exitCode, 0) << run.err;
+        ASSERT_GE(run.out.size(), way.tail.size());
+        EXPECT_EQ(std::vector<std::string>(run.out.end() - static_cast<std::ptrdiff_t>(way.tail.size()), run.out.end()),
+                  way.tail)
+            << way.how;
+        EXPECT_TRUE(allFinished(root.path())) << way.how;
+    }
+}
+
+TEST(ReceptionStop, RefusedStartsSayWhyAndLeaveNothingOpen) {
+    dsp::testing::TempDir root;
+    HoldingTransport* holding = nullptr;
+    testing::LiveConsole console(runningCard(), root.path(), [&](driver::Transport& cards) {
+        auto t = std::make_unique<HoldingTransport>(cards);
+        holding = t.get();
+        return t;
+    });
+    std::filesystem::create_directory(root / "EVDATA0002.264");  // the third file can't be created
+    console.send("click \"RecvData\"\nclick \"1 OpenDev\"\nclick \"RecvData\"\nstate 1035\n");
+    ASSERT_TRUE(testing::LiveConsole::waitFor([&] { return finished(root / "EVDATA0001.264"); }));
+    std::filesystem::remove(root / "EVDATA0002.264");
+    // Nothing was left holding a file: now the start runs. A second console can't record over it.
+    console.send("click \"RecvData\"\n");
+    ASSERT_TRUE(testing::LiveConsole::waitFor([&] { return std::filesystem::exists(root / "ORGVIDEO00.YUV"); }));
+    {
+        testing::LiveConsole other(runningCard(), root.path());
+        other.send("click \"1 OpenDev\"\nclick \"RecvData\"\n");
+        EXPECT_THAT(other.finish(), Contains("MSG " + (root / "EVDATA0000.264").string() + "Open file failed!"));
+    }
+    console.send("click \"RecvData\"\nclick \"2 CloseDev\"\n");
+    ASSERT_TRUE(testing::LiveConsole::waitFor([&] { return allFinished(root.path()); }));
+    holding->failEvents = true;
+    console.send("click \"1 OpenDev\"\nclick \"RecvData\"\nclick \"2 CloseDev\"\nselect 1027 1\nclick \"1 OpenDev\"\n"
+                 "click \"RecvData\"\nstate 1035\n");
+    const auto out = console.finish();
+    const std::string unchecked = "STATE 1035 enabled=1 visible=1 checked=0 selection=-1 items=0";
+    EXPECT_THAT(out, ElementsAre("OPEN 102", "MSG Device is not open, failed!", "CLEAR", StartsWith("LINE Open Dev KSVECWDM0"),
+                                 "MSG " + (root / "EVDATA0002.264").string() + "Open file failed!",
+                                 "MSG Open file failed!", unchecked, "LINE Close device finished OK !!!", "CLEAR",
+                                 StartsWith("LINE Open Dev KSVECWDM0"), "MSG Create event failed, cann't recv data!",
+                                 "LINE Close device finished OK !!!", "CLEAR", StartsWith("LINE Open Dev KSVECWDM1"),
+                                 "MSG Address mapping failed, cann't recv data!",
+                                 "MSG Address mapping failed, cann't recv data!", unchecked, "CLOSE 102 2"));
+}
+
+TEST(ReceptionStop, ACardThatNoLongerAnswersDoesNotHoldTheStop) {
+    dsp::testing::TempDir root;
+    HoldingTransport* holding = nullptr;
+    testing::LiveConsole console(runningCard(), root.path(), [&](driver::Transport& cards) {
+        auto t = std::make_unique<HoldingTransport>(cards);
+        holding = t.get();
+        return t;
+    });
+    console.send("click \"1 OpenDev\"\nclick \"SaveFile\"\nclick \"RecvData\"\n");
+    ASSERT_TRUE(testing::LiveConsole::waitFor([&] { return std::filesystem::exists(root / "ORGVIDEO00.YUV"); }));
+    holding->hold(true);
+    ASSERT_TRUE(testing::LiveConsole::waitFor([&] { return holding->holdingOne(); }));
+    // The stop returns and finishes the files while the thread still waits in the driver.
+    console.send("click \"RecvData\"\nstate 1035\n");
+    EXPECT_TRUE(testing::LiveConsole::waitFor([&] { return allFinished(root.path()); }));
+    holding->hold(false);  // the card answers again: the thread ends on its own
+    const auto out = console.finish();
+    EXPECT_THAT(out, Contains("STATE 1035 enabled=1 visible=1 checked=0 selection=-1 items=0"));
+    EXPECT_THAT(out, ::testing::Not(Contains(StartsWith("LINE Recving thread is busy"))));
+}
+
+// In a child process whose files may not grow beyond 4 KB, as on a full disk.
+void recordBeyondTheLimit(const std::filesystem::path& root) {
+    const rlimit limit{4096, 4096};
+    setrlimit(RLIMIT_FSIZE, &limit);
+    signal(SIGXFSZ, SIG_IGN);
+    std::string traffic;
+    for (int fetch = 0; fetch < 3; ++fetch) {
+        // A block of 3000 bytes for slot 0, one of 100 for slot 1.
+        traffic += "fetch\nrecord 18 2 0 3116\narea 1 0 C00B000000000000" + std::string(6000, 'B') + "6C00000001000000" +
+                   std::string(200, '5') + "\n";
+    }
+    sim::ReplayScript script;
+    std::string error;
+    if (!sim::readReplayText(traffic, "full.txt", root, script, error)) std::_Exit(3);
+    sim::SimSettings s = sim::SimSettings::withCards({0});
+    s.cards[0].replay = std::make_shared<const sim::ReplayScript>(std::move(script));
+    testing::LiveConsole console(std::move(s), root);
+    console.send("click \"1 OpenDev\"\nclick \"SaveFile\"\nclick \"RecvData\"\n");
+    testing::LiveConsole::waitFor([&] { return readFile(root / "EVDATA0001.264").size() == 128 + 300; });
+    console.send("click \"RecvData\"\nwait 100\n");
+    const auto out = console.finish();
+    const std::string line = "LINE " + (root / "EVDATA0000.264").string() + "Write file failed! File too large";
+    const bool once = std::count(out.begin(), out.end(), line) == 1;
+    const bool othersWhole = readFile(root / "EVDATA0001.264").size() == 128 + 300;
+    for (const auto& l : out) std::fprintf(stderr, "%s\n", l.c_str());
+    std::_Exit(once && othersWhole && finished(root / "EVDATA0000.264") ? 0 : 1);
+}
+
+TEST(ReceptionStopDeathTest, AFullDiskStopsOneFileAndSaysSoOnce) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    dsp::testing::TempDir root;
+    EXPECT_EXIT(recordBeyondTheLimit(root.path()), ::testing::ExitedWithCode(0), "");
+}
+
+}  // namespace
+}  // namespace pemblor::capture
