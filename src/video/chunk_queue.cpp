@@ -5,7 +5,7 @@
 namespace pemblor::video {
 
 ChunkQueue::ChunkQueue(std::size_t depth, std::size_t chunkBytes, std::size_t padding)
-    : depth_(depth), chunkBytes_(chunkBytes), stride_(chunkBytes + padding), storage_(depth * stride_, 0),
+    : depth_(depth), chunkBytes_(chunkBytes), stride_(chunkBytes + padding), storage_(std::make_unique_for_overwrite<std::uint8_t[]>(depth * stride_)),
       info_(depth) {}
 
 bool ChunkQueue::push(std::span<const std::uint8_t> bytes, bool flush) {

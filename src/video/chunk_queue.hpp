@@ -6,6 +6,7 @@
 #include <condition_variable>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <span>
@@ -39,12 +40,12 @@ public:
     std::size_t size() const;
 
 private:
-    std::uint8_t* slot(std::size_t index) { return storage_.data() + index * stride_; }
+    std::uint8_t* slot(std::size_t index) { return storage_.get() + index * stride_; }
 
     const std::size_t depth_;
     const std::size_t chunkBytes_;
     const std::size_t stride_;
-    std::vector<std::uint8_t> storage_;
+    std::unique_ptr<std::uint8_t[]> storage_;  // not cleared: push() writes what it hands out
     struct SlotInfo {
         std::uint32_t length = 0;
         bool flush = false;

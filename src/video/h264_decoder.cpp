@@ -170,14 +170,15 @@ private:
             width_ = w;
             height_ = h;
             // The only allocation: when the picture size changes.
-            picture_.assign(static_cast<std::size_t>(w) * h + 2 * static_cast<std::size_t>(w / 2) * (h / 2), 0);
-            call(nullptr, 1, kSizeNotice, frame);
+            picture_ = std::make_unique_for_overwrite<std::uint8_t[]>(static_cast<std::size_t>(w) * h +
+                                                                     2 * static_cast<std::size_t>(w / 2) * (h / 2));
+            call(nullptr, 0, kSizeNotice, frame);
         }
         const bool laidOut = layOut(frame);
         const bool whole = (frame.flags & AV_FRAME_FLAG_CORRUPT) == 0 && frame.decode_error_flags == 0;
         // Odd sizes have no w/2 x h/2 chroma planes to show.
         const bool even = w % 2 == 0 && h % 2 == 0;
-        call(picture_.data(), laidOut && whole && even ? 1 : 0, kDecodedPicture, frame);
+        call(picture_.get(), laidOut && whole && even ? 1 : 0, kDecodedPicture, frame);
         ++number_;
     }
 
@@ -192,7 +193,7 @@ private:
     bool layOut(const AVFrame& frame) {
         const std::size_t w = static_cast<std::size_t>(frame.width);
         const std::size_t h = static_cast<std::size_t>(frame.height);
-        std::uint8_t* luma = picture_.data();
+        std::uint8_t* luma = picture_.get();
         std::uint8_t* red = luma + w * h;
         std::uint8_t* blue = red + (w / 2) * (h / 2);
         if (!plain420(frame.format)) return convert(frame, luma, red, blue);
@@ -228,7 +229,7 @@ private:
     std::unique_ptr<AVFrame, FrameFree> frame_;
     std::unique_ptr<AVPacket, PacketFree> packet_;
     std::unique_ptr<SwsContext, ScaleFree> scale_;
-    std::vector<std::uint8_t> picture_;
+    std::unique_ptr<std::uint8_t[]> picture_;  // the picture as handed out, filled anew each time
     int width_ = 0;
     int height_ = 0;
     std::uint32_t number_ = 0;

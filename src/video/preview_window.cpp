@@ -59,7 +59,8 @@ void PreviewWindow::start() {
         for (int area : {kArea2, kArea3, kArea4}) dialog_.setVisible(area, false);
     } else {
         // Back to the grid, where an earlier Single start may have left it.
-        dialog_.setGeometry(kArea1, dialog_.dialogTemplate().controls[static_cast<std::size_t>(dialog_.indexOf(kArea1))].rect);
+        const auto& controls = dialog_.dialogTemplate().controls;
+        dialog_.setGeometry(kArea1, controls[static_cast<std::size_t>(dialog_.indexOf(kArea1))].rect);
     }
     const RenderMethod method = dialog_.checked(kGdiDisplay) ? RenderMethod::Gdi : RenderMethod::Overlay;
     if (renderer_.init(kPreviewClient) < 0) {
