@@ -13,6 +13,7 @@
 #include "capture/recording_tools.hpp"
 #include "dsp/coff_files.hpp"
 #include "dsp/temp_dir.hpp"
+#include "delivered.hpp"
 #include "live_console.hpp"
 
 namespace pemblor::capture {
@@ -68,6 +69,8 @@ TEST(WholeRoad, BootRecordWatchStopAndEveryFileReadsBack) {
                  "click \"RecvData\"\nwait 1100\nprint 1017\nselect 1033 2\nclick \"3 DevInf\"\n");
     const std::vector<std::string> out = console.finish();
     ASSERT_EQ(console.exitCode(), 0) << console.errors();
+    // Every byte the card handed out, and nothing else, by the card's own account.
+    EXPECT_EQ(testing::recordedDigests(dir.path()), testing::deliveredDigests(console.transport()));
     ASSERT_GE(out.size(), 19u);
     EXPECT_THAT(std::vector<std::string>(out.begin(), out.begin() + 19),
                 ::testing::ElementsAre(

@@ -12,6 +12,7 @@
 #include <iterator>
 
 #include "capture/access_units.hpp"
+#include "capture/delivered.hpp"
 #include "capture/live_console.hpp"
 #include "capture/marked_blocks.hpp"
 #include "capture/recording_header.hpp"
@@ -85,6 +86,7 @@ TEST(ReceptionLoad, FourTimesTheCardsRateForSecondsLosesNothing) {
     console.send("click \"RecvData\"\nwait 1100\nprint 1017\n");
     const std::vector<std::string> out = console.finish();
     ASSERT_EQ(console.exitCode(), 0) << console.errors();
+    EXPECT_EQ(testing::recordedDigests(dir.path()), testing::deliveredDigests(console.transport()));
     ASSERT_GE(out.size(), 2u);
     EXPECT_THAT(out[out.size() - 2], ::testing::MatchesRegex("TEXT 1017 T:-?[0-9]+ D:0 S:-?[0-9]+ V:-?[0-9]+"));
 
