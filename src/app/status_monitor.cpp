@@ -7,6 +7,7 @@
 #include <string>
 
 #include "driver/little_endian.hpp"
+#include "memory/number_entry.hpp"
 #include "resources/console_ids.hpp"
 
 namespace pemblor::app {
@@ -46,15 +47,6 @@ private:
 
 // printf's %d of a 32-bit word, as the status lines show counters.
 int asInt(std::uint32_t v) { return static_cast<std::int32_t>(v); }
-
-bool isBlank(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r'; }
-
-int digitValue(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'z') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'Z') return c - 'A' + 10;
-    return 99;
-}
 
 class StatusMonitor final : public Subsystem {
 public:
@@ -159,7 +151,7 @@ private:
         watchText_.clear();
         for (std::size_t i = 0; i < n; ++i) {
             std::array<std::uint32_t, 1> word{};
-            console_.link().readWords(kWatchWindow, parseWatchOffset(d.line(kWatchAddresses, i)), word);
+            console_.link().readWords(kWatchWindow, memory::parseTypedNumber(d.line(kWatchAddresses, i)), word);
             watchText_ += line_.format("0x%08X\r\n", word[0]);
         }
         d.setText(kWatchValues, watchText_);
@@ -196,33 +188,6 @@ private:
 
 }  // namespace
 
-std::uint32_t parseWatchOffset(std::string_view line) {
-    const std::string_view s = line.substr(0, kWatchLineChars);
-    std::size_t i = 0;
-    while (i < s.size() && isBlank(s[i])) ++i;
-    bool negative = false;
-    if (i < s.size() && (s[i] == '+' || s[i] == '-')) negative = s[i++] == '-';
-    int base = 10;
-    if (i < s.size() && s[i] == '0') {
-        base = 8;
-        if (i + 2 < s.size() && (s[i + 1] == 'x' || s[i + 1] == 'X') && digitValue(s[i + 2]) < 16) {
-            base = 16;
-            i += 2;
-        }
-    }
-    std::uint64_t value = 0;
-    bool overflow = false;
-    for (; i < s.size() && digitValue(s[i]) < base; ++i) {
-        value = value * static_cast<unsigned>(base) + static_cast<unsigned>(digitValue(s[i]));
-        if (value > 0xFFFFFFFFu) {
-            overflow = true;
-            value = 0xFFFFFFFFu;
-        }
-    }
-    if (overflow) return 0xFFFFFFFFu;
-    const auto v = static_cast<std::uint32_t>(value);
-    return negative ? 0u - v : v;
-}
 
 std::uint32_t refreshDriverCounters(ui::Dialog& dialog, driver::DriverLink& link,
                                     std::span<std::uint8_t, kCounterAnswerSize> answer) {

@@ -15,22 +15,15 @@
 
 namespace pemblor::app {
 
-// The watch reads at most this many lines of edit 1014, each cut to this many
-// characters, in this window ("bar1   8M").
+// The watch reads at most this many lines of edit 1014, in this window
+// ("bar1   8M"); each line is read as a typed number (memory/number_entry.hpp:
+// its first ten characters, as strtoul with base 0).
 inline constexpr std::size_t kWatchLines = 16;
-inline constexpr std::size_t kWatchLineChars = 10;
 inline constexpr std::uint32_t kWatchWindow = 1;
 
 // Category 1 ("1 All Counter Inf") as the monitor reads it: 32 words.
 inline constexpr std::uint32_t kCounterCategory = 1;
 inline constexpr std::size_t kCounterAnswerSize = 128;
-
-// The offset a watch line names: its first ten characters read as the C
-// library's strtoul reads them with base 0 on a platform of 32-bit longs
-// (0x hex, leading 0 octal, else decimal; leading blanks and a sign allowed;
-// the number ends at the first character that is not part of it; no digits
-// give 0; a value beyond 32 bits gives 0xFFFFFFFF).
-std::uint32_t parseWatchOffset(std::string_view line);
 
 // Reads category 1 into answer (zero-filled first, so a failed request shows
 // zeros) and writes the NormalC and ErrorC lines from it. Returns the byte count.

@@ -28,30 +28,6 @@ std::vector<std::uint32_t> codes(const testing::RecordingTransport& t) {
     return out;
 }
 
-TEST(WatchOffset, ReadsTheFirstTenCharactersAsStrtoulWithBaseZero) {
-    struct Case {
-        std::string line;
-        std::uint32_t want;
-    };
-    const std::vector<Case> cases{
-        {"0x0041FFF0 HSR", 0x0041FFF0}, {"0x0041FFF8 DSPP\t\t", 0x0041FFF8}, {"12", 12}, {"010", 8},
-        {"", 0}, {"HSR", 0}, {"  \t0X1f", 0x1F}, {"0x", 0}, {"0xg1", 0}, {"09", 0}, {"0777", 0777},
-        {"+7", 7}, {"42abc", 42}, {"-1", 0xFFFFFFFF}, {"-0x10", 0xFFFFFFF0},
-        // Only ten characters count: the eleventh digit is never read.
-        {"12345678901", 1234567890}, {"0x123456789", 0x12345678}, {"          7", 0},
-        // Beyond 32 bits, as strtoul of 32-bit longs: the largest value.
-        {"4294967295", 0xFFFFFFFF}, {"4294967296", 0xFFFFFFFF}, {"9999999999", 0xFFFFFFFF}};
-    for (const Case& c : cases) {
-        EXPECT_EQ(parseWatchOffset(c.line), c.want) << '"' << c.line << '"';
-        // Within 32 bits the C library agrees.
-        const std::string ten = c.line.substr(0, kWatchLineChars);
-        const unsigned long lib = std::strtoul(ten.c_str(), nullptr, 0);
-        if (lib <= 0xFFFFFFFFul || ten.find('-') != std::string::npos) {
-            EXPECT_EQ(parseWatchOffset(c.line), static_cast<std::uint32_t>(lib)) << '"' << c.line << '"';
-        }
-    }
-}
-
 struct StatusFixture : ::testing::Test {
     testing::RecordingTransport transport;
     testing::FakeHost host;

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -26,8 +27,17 @@ TEST(TypedNumber, FollowsTheTableOfCases) {
         {"-1", 0xFFFFFFFF}, {"-0x10", 0xFFFFFFF0}, {"-999999999", 0u - 999999999u},  // modulo 2^32
         {"4294967295", 0xFFFFFFFF}, {"4294967296", 0xFFFFFFFF}, {"99999999999", 0xFFFFFFFF},  // beyond 32 bits
         {"  0x12345678", 0x123456}, {"1234567890123", 1234567890}, {"         0x1", 0},  // blanks count too
+        {"0x0041FFF8 DSPP\t\t", 0x0041FFF8}, {"010", 8}, {"42abc", 42},  // watch lines
     };
-    for (const auto& c : kCases) EXPECT_EQ(parseTypedNumber(c.text), c.value) << '"' << c.text << '"';
+    for (const auto& c : kCases) {
+        EXPECT_EQ(parseTypedNumber(c.text), c.value) << '"' << c.text << '"';
+        // Within 32 bits the C library reads the same ten characters alike.
+        const std::string ten = std::string(c.text).substr(0, kNumberTextLimit);
+        const unsigned long lib = std::strtoul(ten.c_str(), nullptr, 0);
+        if (lib <= 0xFFFFFFFFul || ten.find('-') != std::string::npos) {
+            EXPECT_EQ(parseTypedNumber(c.text), static_cast<std::uint32_t>(lib)) << '"' << c.text << '"';
+        }
+    }
 }
 
 Bytes parse(const std::string& text) {
