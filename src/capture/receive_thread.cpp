@@ -24,8 +24,8 @@ bool stopping(ReceiveSession& s) {
 }
 
 bool hasExited(ReceiveSession& s, std::chrono::steady_clock::time_point until) {
-    std::unique_lock lock(s.exitMutex);
-    return s.exitSignal.wait_until(lock, until, [&] { return s.exited; });
+    std::unique_lock lock(s.workMutex);
+    return s.changed.wait_until(lock, until, [&] { return s.exited; });
 }
 
 }  // namespace
@@ -65,40 +65,46 @@ void ReceiveThread::run(std::shared_ptr<ReceiveSession> s, driver::DriverLink& l
         const driver::EventHandle event = link.context().dataEvent.load(std::memory_order_relaxed);
         const driver::WaitResult woke = link.transport().waitEvent(event, kWaitSliceMs);
         if (woke == driver::WaitResult::Failed) std::this_thread::sleep_for(kFailedWaitPause);
-        if (woke != driver::WaitResult::Signalled) continue;
+        // Woken by a stop: the card keeps what it has not handed out yet.
+        if (woke != driver::WaitResult::Signalled || stopping(*s)) continue;
         records.fill(0);
         const std::uint32_t bytes = link.fetchNotifications(records);
         {
             const std::lock_guard lock(s->workMutex);
-            if (s->stop) break;
+            if (s->abandoned) break;
             s->working = true;
         }
+        // A fetch hands data over for good: what it brought is handled, stop or not.
         add(counters.wakeUps);
         if (bytes >= kRecordSize) s->dispatcher.dispatch(records);
         {
             const std::lock_guard lock(s->workMutex);
             s->working = false;
         }
-        s->workDone.notify_all();
+        s->changed.notify_all();
     }
-    const std::lock_guard lock(s->exitMutex);
-    s->exited = true;
-    s->exitSignal.notify_all();
+    {
+        const std::lock_guard lock(s->workMutex);
+        s->exited = true;
+    }
+    s->changed.notify_all();
 }
 
 ReceiveThread::Ended ReceiveThread::end(std::chrono::milliseconds deadline) {
     if (!current_.thread.joinable()) return Ended::kJoined;
     const auto until = std::chrono::steady_clock::now() + deadline;
     ReceiveSession& s = *current_.session;
-    bool idle = false;
+    Ended ended = Ended::kJoined;
     {
         std::unique_lock lock(s.workMutex);
         s.stop = true;
         link_->transport().signalEvent(link_->context().dataEvent.load(std::memory_order_relaxed));
-        idle = s.workDone.wait_until(lock, until, [&] { return !s.working; });
+        if (!s.changed.wait_until(lock, until, [&] { return s.exited; })) {
+            // Still in a driver request, or inside a write or a window call.
+            ended = s.working ? Ended::kBusy : Ended::kParked;
+            s.abandoned = true;
+        }
     }
-    Ended ended = Ended::kBusy;
-    if (idle) ended = hasExited(s, until) ? Ended::kJoined : Ended::kParked;
     if (ended == Ended::kJoined) {
         current_.thread.join();
         current_.session.reset();

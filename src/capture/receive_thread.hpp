@@ -30,16 +30,16 @@ struct ReceiveSession {
     std::shared_ptr<WriteErrorSink> errors;  // outlives the files that report to it
     RecordingSet files;
     ReceiveDispatcher dispatcher;
-    // The thread works (touches anything but the driver) only with working
-    // set, and sets it only while stop is clear; once the stopper has seen it
-    // clear with stop set, the thread touches nothing more.
+    // The handshake, all under workMutex. stop: fetch no more. The thread
+    // works (touches anything but the driver) only with working set; records
+    // it has fetched are always handled, unless the stopper gave up waiting
+    // for it first (abandoned): then it touches nothing more.
     std::mutex workMutex;
-    std::condition_variable workDone;
-    bool working = false;  // guarded by workMutex
-    bool stop = false;     // guarded by workMutex
-    std::mutex exitMutex;
-    std::condition_variable exitSignal;
-    bool exited = false;  // guarded by exitMutex
+    std::condition_variable changed;
+    bool stop = false;
+    bool abandoned = false;
+    bool working = false;
+    bool exited = false;
 };
 
 class ReceiveThread {

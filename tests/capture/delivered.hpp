@@ -40,13 +40,14 @@ inline std::string fileDigest(const std::filesystem::path& p, std::size_t offset
     return text;
 }
 
-// The card's "bytes sha256" of the eight stream slots, then of the original
-// video, from its sim report.
+// The first card's "bytes sha256" of the eight stream slots, then of the
+// original video, from the sim report (cards come in device order).
 inline std::vector<std::string> deliveredDigests(sim::SimTransport& transport) {
     const std::string json = sim::simReportJson(transport);
     std::vector<std::string> digests;
     const std::regex slot("\"payload_bytes\": ([0-9]+), \"sha256\": \"([0-9a-f]{64})\"");
-    for (auto it = std::sregex_iterator(json.begin(), json.end(), slot); it != std::sregex_iterator(); ++it) {
+    for (auto it = std::sregex_iterator(json.begin(), json.end(), slot);
+         it != std::sregex_iterator() && digests.size() < 8; ++it) {
         digests.push_back((*it)[1].str() + " " + (*it)[2].str());
     }
     std::smatch video;

@@ -14,6 +14,7 @@
 #include "capture/recording_header.hpp"
 #include "dsp/temp_dir.hpp"
 #include "driver/request_codes.hpp"
+#include "delivered.hpp"
 #include "live_console.hpp"
 #include "sim/replay.hpp"
 
@@ -66,6 +67,8 @@ public:
         std::lock_guard lock(mutex_);
         return held_ > 0;
     }
+    // Only the console's stop signals the data event through the transport.
+    std::atomic<bool> stopSignalled{false};
     driver::ControlResult control(driver::DeviceHandle h, std::uint32_t code, std::span<const std::uint8_t> in,
                                   std::span<std::uint8_t> out) override {
         if (code == driver::kFetchNotifications) {
@@ -79,7 +82,10 @@ public:
     driver::DeviceHandle open(std::string_view path) override { return cards_.open(path); }
     bool close(driver::DeviceHandle h) override { return cards_.close(h); }
     driver::EventHandle createEvent() override { return failEvents ? driver::kNoEvent : cards_.createEvent(); }
-    bool signalEvent(driver::EventHandle e) override { return cards_.signalEvent(e); }
+    bool signalEvent(driver::EventHandle e) override {
+        stopSignalled = true;
+        return cards_.signalEvent(e);
+    }
     driver::WaitResult waitEvent(driver::EventHandle e, int ms) override { return cards_.waitEvent(e, ms); }
     bool closeEvent(driver::EventHandle e) override { return cards_.closeEvent(e); }
     std::span<std::uint8_t> area(driver::DeviceHandle h, std::uint32_t w) override { return cards_.area(h, w); }
@@ -173,6 +179,25 @@ TEST(ReceptionStop, ACardThatNoLongerAnswersDoesNotHoldTheStop) {
     const auto out = console.finish();
     EXPECT_THAT(out, Contains("STATE 1035 enabled=1 visible=1 checked=0 selection=-1 items=0"));
     EXPECT_THAT(out, ::testing::Not(Contains(StartsWith("LINE Recving thread is busy"))));
+}
+
+TEST(ReceptionStop, AFetchInFlightAtTheStopIsStillWritten) {
+    dsp::testing::TempDir root;
+    HoldingTransport* holding = nullptr;
+    testing::LiveConsole console(runningCard(), root.path(), [&](driver::Transport& cards) {
+        auto t = std::make_unique<HoldingTransport>(cards);
+        holding = t.get();
+        return t;
+    });
+    console.send("click \"1 OpenDev\"\nclick \"SaveFile\"\nclick \"RecvData\"\n");
+    ASSERT_TRUE(testing::LiveConsole::waitFor([&] { return std::filesystem::exists(root / "ORGVIDEO00.YUV"); }));
+    holding->hold(true);
+    ASSERT_TRUE(testing::LiveConsole::waitFor([&] { return holding->holdingOne(); }));
+    console.send("click \"RecvData\"\n");
+    ASSERT_TRUE(testing::LiveConsole::waitFor([&] { return holding->stopSignalled.load(); }));
+    holding->hold(false);  // the card answers while the stop waits: what it handed out is written
+    console.finish();
+    EXPECT_EQ(testing::recordedDigests(root.path()), testing::deliveredDigests(console.transport()));
 }
 
 // In a child process whose files may not grow beyond 4 KB, as on a full disk.
