@@ -5,13 +5,10 @@
 #include <chrono>
 #include <map>
 
-extern "C" {
-#include <libavcodec/avcodec.h>
-}
-
 #include "driver/packed_time.hpp"
 #include "sim/delivery.hpp"
 #include "sim_test_support.hpp"
+#include "support/reference_decode.hpp"
 
 namespace pemblor::sim::test {
 namespace {
@@ -32,49 +29,6 @@ struct Received {
     Bytes lastFullSize;
     std::size_t debugRecords = 0;
 };
-
-// Decodes an Annex B byte stream; the pictures it gives and their size.
-struct Decoded {
-    int pictures = 0, width = 0, height = 0, errors = 0;
-};
-
-Decoded decode(const Bytes& stream) {
-    Decoded d;
-    const AVCodec* codec = avcodec_find_decoder(AV_CODEC_ID_H264);
-    AVCodecContext* c = avcodec_alloc_context3(codec);
-    AVCodecParserContext* parser = av_parser_init(AV_CODEC_ID_H264);
-    AVPacket* packet = av_packet_alloc();
-    AVFrame* frame = av_frame_alloc();
-    if (avcodec_open2(c, codec, nullptr) < 0) return d;
-    const auto receive = [&] {
-        while (avcodec_receive_frame(c, frame) == 0) {
-            ++d.pictures;
-            d.width = frame->width;
-            d.height = frame->height;
-        }
-    };
-    const std::uint8_t* data = stream.data();
-    int left = static_cast<int>(stream.size());
-    while (left > 0) {
-        const int used = av_parser_parse2(parser, c, &packet->data, &packet->size, data, left, AV_NOPTS_VALUE,
-                                          AV_NOPTS_VALUE, 0);
-        data += used;
-        left -= used;
-        if (packet->size > 0) {
-            if (avcodec_send_packet(c, packet) < 0) ++d.errors;
-            receive();
-        }
-    }
-    av_parser_parse2(parser, c, &packet->data, &packet->size, nullptr, 0, AV_NOPTS_VALUE, AV_NOPTS_VALUE, 0);
-    if (packet->size > 0 && avcodec_send_packet(c, packet) < 0) ++d.errors;
-    avcodec_send_packet(c, nullptr);
-    receive();
-    av_frame_free(&frame);
-    av_packet_free(&packet);
-    av_parser_close(parser);
-    avcodec_free_context(&c);
-    return d;
-}
 
 class SimStreams : public SimCardTest {
 protected:
@@ -157,9 +111,9 @@ TEST_F(SimStreams, EveryStreamDecodesFromItsFirstIdrPictureAndThePicturesArrive)
         const driver::DateTime t = driver::unpackTime(got.marked[slot].back().stamp);
         EXPECT_EQ(t.year * 10000 + t.month * 100 + t.day, 20080618);
         EXPECT_EQ(t.hour, 9);
-        const Decoded d = decode(got.streams[slot]);
+        const testing::ReferenceDecode d = testing::referenceDecode(got.streams[slot]);
         EXPECT_EQ(d.errors, 0);
-        EXPECT_GE(d.pictures, 50);
+        EXPECT_GE(d.pictures.size(), 50u);
         EXPECT_EQ(d.width, slot < 4 ? 352 : 176);
         EXPECT_EQ(d.height, slot < 4 ? 288 : 144);
     }
@@ -211,7 +165,7 @@ TEST_F(SimStreams, SwitchesStartAndStopStreamsAndPictures) {
     Received again;
     ASSERT_TRUE(drain(again, [&] { return again.marked[1].size() >= 1 && again.streams[1].size() > 0; }));
     EXPECT_TRUE(again.startsMarked[1]);
-    EXPECT_GE(decode(again.streams[1]).pictures, 1);
+    EXPECT_GE(testing::referenceDecode(again.streams[1]).pictures.size(), 1u);
 }
 
 }  // namespace
