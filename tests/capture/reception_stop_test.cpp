@@ -160,44 +160,41 @@ TEST(ReceptionStop, RefusedStartsSayWhyAndLeaveNothingOpen) {
                                  "MSG Address mapping failed, cann't recv data!", unchecked, "CLOSE 102 2"));
 }
 
-TEST(ReceptionStop, ACardThatNoLongerAnswersDoesNotHoldTheStop) {
+// A console recording from a card in service, whose next fetch is held up in
+// the driver when the stop is clicked.
+struct HeldUpStop {
     dsp::testing::TempDir root;
     HoldingTransport* holding = nullptr;
-    testing::LiveConsole console(runningCard(), root.path(), [&](driver::Transport& cards) {
-        auto t = std::make_unique<HoldingTransport>(cards);
-        holding = t.get();
-        return t;
-    });
-    console.send("click \"1 OpenDev\"\nclick \"SaveFile\"\nclick \"RecvData\"\n");
-    ASSERT_TRUE(testing::LiveConsole::waitFor([&] { return std::filesystem::exists(root / "ORGVIDEO00.YUV"); }));
-    holding->hold(true);
-    ASSERT_TRUE(testing::LiveConsole::waitFor([&] { return holding->holdingOne(); }));
+    testing::LiveConsole console{runningCard(), root.path(), [this](driver::Transport& cards) {
+                                     auto t = std::make_unique<HoldingTransport>(cards);
+                                     holding = t.get();
+                                     return t;
+                                 }};
+    HeldUpStop() {
+        console.send("click \"1 OpenDev\"\nclick \"SaveFile\"\nclick \"RecvData\"\n");
+        EXPECT_TRUE(testing::LiveConsole::waitFor([&] { return std::filesystem::exists(root / "ORGVIDEO00.YUV"); }));
+        holding->hold(true);
+        EXPECT_TRUE(testing::LiveConsole::waitFor([&] { return holding->holdingOne(); }));
+        console.send("click \"RecvData\"\nstate 1035\n");
+    }
+};
+
+TEST(ReceptionStop, ACardThatNoLongerAnswersDoesNotHoldTheStop) {
+    HeldUpStop s;
     // The stop returns and finishes the files while the thread still waits in the driver.
-    console.send("click \"RecvData\"\nstate 1035\n");
-    EXPECT_TRUE(testing::LiveConsole::waitFor([&] { return allFinished(root.path()); }));
-    holding->hold(false);  // the card answers again: the thread ends on its own
-    const auto out = console.finish();
+    EXPECT_TRUE(testing::LiveConsole::waitFor([&] { return allFinished(s.root.path()); }));
+    s.holding->hold(false);  // the card answers again: the thread ends on its own
+    const auto out = s.console.finish();
     EXPECT_THAT(out, Contains("STATE 1035 enabled=1 visible=1 checked=0 selection=-1 items=0"));
     EXPECT_THAT(out, ::testing::Not(Contains(StartsWith("LINE Recving thread is busy"))));
 }
 
-TEST(ReceptionStop, AFetchInFlightAtTheStopIsStillWritten) {
-    dsp::testing::TempDir root;
-    HoldingTransport* holding = nullptr;
-    testing::LiveConsole console(runningCard(), root.path(), [&](driver::Transport& cards) {
-        auto t = std::make_unique<HoldingTransport>(cards);
-        holding = t.get();
-        return t;
-    });
-    console.send("click \"1 OpenDev\"\nclick \"SaveFile\"\nclick \"RecvData\"\n");
-    ASSERT_TRUE(testing::LiveConsole::waitFor([&] { return std::filesystem::exists(root / "ORGVIDEO00.YUV"); }));
-    holding->hold(true);
-    ASSERT_TRUE(testing::LiveConsole::waitFor([&] { return holding->holdingOne(); }));
-    console.send("click \"RecvData\"\n");
-    ASSERT_TRUE(testing::LiveConsole::waitFor([&] { return holding->stopSignalled.load(); }));
-    holding->hold(false);  // the card answers while the stop waits: what it handed out is written
-    console.finish();
-    EXPECT_EQ(testing::recordedDigests(root.path()), testing::deliveredDigests(console.transport()));
+TEST(ReceptionStop, AFetchUnderWayAtTheStopIsStillWritten) {
+    HeldUpStop s;
+    ASSERT_TRUE(testing::LiveConsole::waitFor([&] { return s.holding->stopSignalled.load(); }));
+    s.holding->hold(false);  // the card answers while the stop waits: what it handed out is written
+    s.console.finish();
+    EXPECT_EQ(testing::recordedDigests(s.root.path()), testing::deliveredDigests(s.console.transport()));
 }
 
 // In a child process whose files may not grow beyond 4 KB, as on a full disk.
