@@ -26,7 +26,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
 #include <map>
 #include <memory>
 #include <span>
@@ -41,12 +40,14 @@ extern "C" {
 #include <libavutil/frame.h>
 }
 
+#include "bench_support.hpp"
 #include "video/chroma_422_to_420.hpp"
 #include "video/deinterlace.hpp"
 
 namespace {
 
 using namespace pemblor::video;
+namespace bench = pemblor::bench;
 using Clock = std::chrono::steady_clock;
 
 // Median microseconds per iteration, by benchmark.
@@ -70,8 +71,7 @@ public:
     }
     void finish(const std::string& name) {
         if (samples_.empty()) return;
-        std::nth_element(samples_.begin(), samples_.begin() + samples_.size() / 2, samples_.end());
-        const double median = samples_[samples_.size() / 2];
+        const double median = bench::median(samples_);
         state_.counters["median_us"] = median;
         medians()[name] = median;
     }
@@ -320,15 +320,6 @@ BENCHMARK(BM_MemcpyMovedChroma)->UseManualTime()->Unit(benchmark::kMicrosecond);
 
 namespace {
 
-// The processor's name as the system reports it.
-std::string processorName() {
-    std::ifstream info("/proc/cpuinfo");
-    for (std::string line; std::getline(info, line);) {
-        if (line.rfind("model name", 0) == 0) return line.substr(line.find(':') + 2);
-    }
-    return "unknown processor";
-}
-
 void printSummary() {
     const auto& m = medians();
     const auto get = [&](const char* name) { return m.count(name) ? m.at(name) : 0.0; };
@@ -348,7 +339,7 @@ void printSummary() {
     const std::string simd(simdLevelName(bestSimdLevel()));
     const double memcpyUs = get("memcpy");
     const double simdUs = get(simd.c_str());
-    std::printf("Ratios on %s (SIMD = %s, what this machine runs):\n", processorName().c_str(), simd.c_str());
+    std::printf("Ratios on %s (SIMD = %s, what this machine runs):\n", bench::processorName().c_str(), simd.c_str());
     if (memcpyUs > 0 && simdUs > 0) std::printf("  SIMD / memcpy       %6.2f  (goal at most 2)\n", simdUs / memcpyUs);
     if (memcpyUs > 0 && get("avx2") > 0) std::printf("  AVX2 / memcpy       %6.2f\n", get("avx2") / memcpyUs);
     if (simdUs > 0 && get("yadif") > 0)
@@ -362,11 +353,4 @@ void printSummary() {
 
 }  // namespace
 
-int main(int argc, char** argv) {
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    printSummary();
-    return 0;
-}
+int main(int argc, char** argv) { return pemblor::bench::runThenSummarize(argc, argv, printSummary); }

@@ -12,7 +12,6 @@
 // preempts now and then); the summary at the end gives rates and ratios.
 #include <benchmark/benchmark.h>
 #include <fcntl.h>
-#include <time.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -26,6 +25,7 @@
 #include <string>
 #include <vector>
 
+#include "bench_support.hpp"
 #include "app/console_state.hpp"
 #include "capture/receive_dispatch.hpp"
 #include "capture/recording_set.hpp"
@@ -97,16 +97,6 @@ std::map<std::string, Median>& medians() {
     return m;
 }
 
-double threadCpuSeconds() {
-    timespec t{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
-    return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) * 1e-9;
-}
-
-double median(std::vector<double>& v) {
-    std::nth_element(v.begin(), v.begin() + static_cast<std::ptrdiff_t>(v.size() / 2), v.end());
-    return v[v.size() / 2];
-}
 std::map<std::string, std::size_t>& payloads() {
     static std::map<std::string, std::size_t> m;
     return m;
@@ -119,17 +109,17 @@ public:
     explicit IterationTimes(benchmark::State& state) : state_(state) {}
     template <class Work>
     void time(Work&& work) {
-        const double cpuStart = threadCpuSeconds();
+        const double cpuStart = bench::threadCpuSeconds();
         const auto start = Clock::now();
         work();
         const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
         state_.SetIterationTime(seconds);
         wall_.push_back(seconds);
-        cpu_.push_back(threadCpuSeconds() - cpuStart);
+        cpu_.push_back(bench::threadCpuSeconds() - cpuStart);
     }
     void finish(const std::string& name, std::size_t payloadPerIteration) {
         if (wall_.empty()) return;
-        medians()[name] = {median(wall_), median(cpu_)};
+        medians()[name] = {bench::median(wall_), bench::median(cpu_)};
         payloads()[name] = payloadPerIteration;
         state_.SetBytesProcessed(static_cast<std::int64_t>(state_.iterations() * payloadPerIteration));
     }
@@ -256,11 +246,4 @@ void printSummary() {
 
 }  // namespace
 
-int main(int argc, char** argv) {
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    printSummary();
-    return 0;
-}
+int main(int argc, char** argv) { return pemblor::bench::runThenSummarize(argc, argv, printSummary); }

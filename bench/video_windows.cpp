@@ -22,7 +22,6 @@
 #include <condition_variable>
 #include <cstdio>
 #include <ctime>
-#include <fstream>
 #include <map>
 #include <mutex>
 #include <string>
@@ -33,6 +32,7 @@ extern "C" {
 #include <libavcodec/avcodec.h>
 }
 
+#include "bench_support.hpp"
 #include "headless/frame_store.hpp"
 #include "resources/dialogs.hpp"
 #include "sim/encoded_loops.hpp"
@@ -54,20 +54,6 @@ std::map<std::string, double>& results() {
     return m;
 }
 
-double median(std::vector<double> v) {
-    if (v.empty()) return 0;
-    std::nth_element(v.begin(), v.begin() + static_cast<std::ptrdiff_t>(v.size() / 2), v.end());
-    return v[v.size() / 2];
-}
-
-double cpuSeconds(clockid_t clock) {
-    timespec t{};
-    clock_gettime(clock, &t);
-    return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) * 1e-9;
-}
-// Processor time of the whole process (every thread), and of the calling thread.
-double processSeconds() { return cpuSeconds(CLOCK_PROCESS_CPUTIME_ID); }
-double threadSeconds() { return cpuSeconds(CLOCK_THREAD_CPUTIME_ID); }
 
 
 
@@ -152,10 +138,10 @@ struct Timing {
 
 Timing timeBare(const Stream& s, const std::vector<std::uint8_t>& padded) {
     const auto start = Clock::now();
-    const double cpu = threadSeconds();
+    const double cpu = bench::threadCpuSeconds();
     const int pictures = std::max(bareDecode(padded, s.bytes.size()), 1);
     return {std::chrono::duration<double>(Clock::now() - start).count() / pictures,
-            (threadSeconds() - cpu) / pictures};
+            (bench::threadCpuSeconds() - cpu) / pictures};
 }
 
 // Writes the stream in pieces of 8192 the way the player does; while the
@@ -184,7 +170,7 @@ Timing timeDecoder(const Stream& s) {
     video::FfmpegDecoders decoders;
     std::unique_ptr<video::Decoder> decoder;
     const auto start = Clock::now();
-    const double cpu = processSeconds();
+    const double cpu = bench::processCpuSeconds();
     decoders.open(option, decoder);
     decoder->start();
     int seen = 0;
@@ -201,7 +187,7 @@ Timing timeDecoder(const Stream& s) {
     }
     decoder->stop();
     return {std::chrono::duration<double>(Clock::now() - start).count() / s.pictures,
-            (processSeconds() - cpu) / s.pictures};
+            (bench::processCpuSeconds() - cpu) / s.pictures};
 }
 
 // Both decodes in the same run, taking turns, so that whatever else the
@@ -228,10 +214,10 @@ void BM_DecoderAgainstBareLibavcodec(benchmark::State& state) {
         decoderWall.push_back(ours.wall);
         decoderCpu.push_back(ours.cpu);
     }
-    results()["bare"] = 1.0 / median(bareWall);
-    results()["bare cpu"] = 1.0 / median(bareCpu);
-    results()["decoder"] = 1.0 / median(decoderWall);
-    results()["decoder cpu"] = 1.0 / median(decoderCpu);
+    results()["bare"] = 1.0 / bench::median(bareWall);
+    results()["bare cpu"] = 1.0 / bench::median(bareCpu);
+    results()["decoder"] = 1.0 / bench::median(decoderWall);
+    results()["decoder cpu"] = 1.0 / bench::median(decoderCpu);
     state.counters["decoder_pictures_per_s"] = results()["decoder"];
     state.counters["bare_pictures_per_s"] = results()["bare"];
 }
@@ -269,7 +255,7 @@ void BM_PlayOneStream(benchmark::State& state) {
     for (auto _ : state) {
         video::PlayerWindow player(host, store, decoders);
         player.dialog().click(video::player::kStart);
-        const double cpu = processSeconds();
+        const double cpu = bench::processCpuSeconds();
         const auto start = Clock::now();
         std::size_t at = 0;
         for (std::size_t i = 0; i < s.units.size(); ++i) {
@@ -280,13 +266,13 @@ void BM_PlayOneStream(benchmark::State& state) {
         std::this_thread::sleep_until(start + std::chrono::milliseconds(40) * s.units.size());
         const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
         state.SetIterationTime(seconds);
-        shares.push_back((processSeconds() - cpu) / seconds);
+        shares.push_back((bench::processCpuSeconds() - cpu) / seconds);
         if (player.writeFailures() > 0 || player.pictures() + 1 < static_cast<std::uint32_t>(s.pictures)) {
             state.SkipWithError("pictures were lost");
         }
         player.dialog().click(video::player::kStop);
     }
-    results()["play share"] = median(shares);
+    results()["play share"] = bench::median(shares);
     state.counters["core_share_percent"] = results()["play share"] * 100;
 }
 
@@ -322,7 +308,7 @@ void previewAt(benchmark::State& state, std::uint32_t code, bool deinterlace, co
         state.SetIterationTime(seconds);
         times.push_back(seconds);
     }
-    results()[name] = median(times);
+    results()[name] = bench::median(times);
     state.counters["median_us"] = results()[name] * 1e6;
 }
 
@@ -346,7 +332,7 @@ void rgbAt(benchmark::State& state, int w, int h, const std::string& name) {
         state.SetIterationTime(seconds);
         times.push_back(seconds);
     }
-    results()[name] = median(times);
+    results()[name] = bench::median(times);
     state.counters["median_us"] = results()[name] * 1e6;
 }
 
@@ -364,18 +350,10 @@ BENCHMARK(BM_RgbFullSize)->UseManualTime()->Unit(benchmark::kMicrosecond);
 
 namespace {
 
-std::string processorName() {
-    std::ifstream info("/proc/cpuinfo");
-    for (std::string line; std::getline(info, line);) {
-        if (line.rfind("model name", 0) == 0) return line.substr(line.find(':') + 2);
-    }
-    return "unknown processor";
-}
-
 void printSummary() {
     auto& r = results();
     const auto get = [&](const char* k) { return r.count(k) ? r.at(k) : 0.0; };
-    std::printf("\nOn %s:\n", processorName().c_str());
+    std::printf("\nOn %s:\n", bench::processorName().c_str());
     if (get("bare") > 0 && get("decoder") > 0) {
         std::printf("  CIF main stream, pictures per second of wall time: decoder %.0f, bare libavcodec %.0f,"
                     " ratio %.3f (goal at least 0.9)\n",
@@ -402,11 +380,4 @@ void printSummary() {
 
 }  // namespace
 
-int main(int argc, char** argv) {
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    printSummary();
-    return 0;
-}
+int main(int argc, char** argv) { return pemblor::bench::runThenSummarize(argc, argv, printSummary); }
