@@ -407,7 +407,7 @@ bool DialogView::handleKey(QObject* target, int key, Qt::KeyboardModifiers modif
         return true;
     }
     if (!isEnterKey(key)) return false;
-    // Ctrl+Enter is a line break in a multi-line edit, as on the original platform.
+    // Ctrl+Enter is a line break in a multi-line edit; plain Enter belongs to the default button.
     if (auto* edit = qobject_cast<QPlainTextEdit*>(target); edit && (modifiers & Qt::ControlModifier)) {
         if (!edit->isReadOnly()) edit->textCursor().insertBlock();
         return true;

@@ -6,8 +6,8 @@ namespace pemblor::gui {
 
 namespace {
 
-// File names compare without regard to case on the original platform, so
-// "*.cmd" must list "DATA.CMD" too: each letter becomes a set of both cases.
+// The console's file patterns are meant without regard to case, so "*.cmd"
+// must list "DATA.CMD" too: each letter becomes a set of both cases.
 QString caseless(const QString& pattern) {
     QString out;
     for (const QChar c : pattern) {

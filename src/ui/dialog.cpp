@@ -39,7 +39,7 @@ Dialog::Dialog(const DialogTemplate& tmpl) : id_(tmpl.id), caption_(tmpl.caption
     for (std::size_t i = 0; i < controls_.size(); ++i) {
         if (controls_[i].id != kNoId) index_.emplace_back(controls_[i].id, static_cast<int>(i));
     }
-    // The first control of an id wins, as a lookup by id does on the original platform.
+    // The first control of an id wins, as a dialog's lookup by id conventionally does.
     std::stable_sort(index_.begin(), index_.end(), [](auto& a, auto& b) { return a.first < b.first; });
 }
 

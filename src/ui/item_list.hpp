@@ -2,8 +2,8 @@
 // The items of a list or combo box, kept compactly: the text in chunks of up to 1 MiB
 // (growing never copies what is there) and one small record per item, so
 // that an output list of a million lines costs little more than its text.
-// Sorted lists insert in case-insensitive order, as the original platform's
-// sorted lists do.
+// Sorted lists insert in case-insensitive order, as dialog list boxes
+// conventionally do.
 #include <cstddef>
 #include <cstdint>
 #include <string>
