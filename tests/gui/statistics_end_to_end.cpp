@@ -6,9 +6,9 @@
 #include <QLineSeries>
 #include <QTest>
 #include <QTimer>
-#include <fstream>
 
 #include "gui/app_icon.hpp"
+#include "card_in_service.hpp"
 #include "gui/desktop.hpp"
 #include "gui/dialog_view.hpp"
 #include "gui/statistics_window.hpp"
@@ -36,15 +36,8 @@ class StatisticsEndToEnd : public QObject {
 private slots:
     void chartsFollowReception() {
         QVERIFY2(qgetenv("QT_QPA_PLATFORM") != "offscreen", "meant for a display (xvfb-run)");
-        const std::filesystem::path dir = std::filesystem::path(PEMBLOR_SCREENSHOT_DIR) / "statistics_root";
-        std::filesystem::create_directories(dir);
-        std::ofstream(dir / "cards.ini") << "[card 0]\ndsp = running\n";
-        DesktopOptions options;
-        options.root = dir.string();
-        options.cards.assign(1, '0');  // card 0 only
-        options.simConfig = (dir / "cards.ini").string();
         std::string error;
-        auto desktop = Desktop::create(options, error);
+        auto desktop = testing::desktopWithCardInService("statistics_root", error);
         QVERIFY2(desktop, error.c_str());
 
         bool entry = false, shot = false;
