@@ -77,11 +77,19 @@ void ReceiveThread::run(std::shared_ptr<ReceiveSession> s, driver::DriverLink& l
         // A fetch hands data over for good: what it brought is handled, stop or not.
         add(counters.wakeUps);
         if (bytes >= kRecordSize) s->dispatcher.dispatch(records);
+        bool leftBehind = false;
         {
             const std::lock_guard lock(s->workMutex);
             s->working = false;
+            leftBehind = s->abandoned;
         }
         s->changed.notify_all();
+        // The stop gave up on this thread while it worked and left the files
+        // to it: finished now, so they are whole and free for the next start.
+        if (leftBehind) {
+            s->files.finish(packLocalTime(ui::systemLocalTime()));
+            break;
+        }
     }
     {
         const std::lock_guard lock(s->workMutex);

@@ -24,7 +24,7 @@ struct ReceiveSession {
     ReceiveSession(const ReceiveAreas& areas, app::ConsoleState& state, const std::atomic<bool>& save,
                    ReceiveDispatcher::Clock clock, std::shared_ptr<WriteErrorSink> errorSink)
         : errors(std::move(errorSink)), dispatcher(areas, state, save, files, std::move(clock)) {}
-    // A session left to a thread that outlived its stop finishes its files here.
+    // Files still open when the session goes are finished here.
     ~ReceiveSession() { files.finish(packLocalTime(ui::systemLocalTime())); }
 
     std::shared_ptr<WriteErrorSink> errors;  // outlives the files that report to it
@@ -33,7 +33,8 @@ struct ReceiveSession {
     // The handshake, all under workMutex. stop: fetch no more. The thread
     // works (touches anything but the driver) only with working set; records
     // it has fetched are always handled, unless the stopper gave up waiting
-    // for it first (abandoned): then it touches nothing more.
+    // for it first (abandoned): then it touches nothing more, but for the
+    // files of a stop that left it working, which it finishes as it ends.
     std::mutex workMutex;
     std::condition_variable changed;
     bool stop = false;
@@ -47,7 +48,7 @@ public:
     enum class Ended {
         kJoined,  // the thread is gone
         kParked,  // held up in a driver request: it touches nothing more and ends on its own
-        kBusy,    // held up inside a write or a window call: the session finishes its files when it ends
+        kBusy,    // held up inside a write or a window call: the thread finishes the files as it ends
     };
 
     ReceiveThread() = default;

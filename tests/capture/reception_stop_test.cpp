@@ -1,12 +1,18 @@
 // Starting and stopping reception through the script console: every way out
 // finishes the files; a start that can't run says why and leaves nothing
-// open; a card that stops answering does not hold the stop; a full disk
-// stops one file and says so once.
+// open; a card that stops answering does not hold the stop; a thread held
+// inside a write finishes its files when it ends; a full disk stops one file
+// and says so once.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <poll.h>
 #include <signal.h>
+#include <sys/ioctl.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <fstream>
 #include <iterator>
@@ -195,6 +201,52 @@ TEST(ReceptionStop, AFetchUnderWayAtTheStopIsStillWritten) {
     s.holding->hold(false);  // the card answers while the stop waits: what it handed out is written
     s.console.finish();
     EXPECT_EQ(testing::recordedDigests(s.root.path()), testing::deliveredDigests(s.console.transport()));
+}
+
+// The raw video file is a pipe that nobody reads: the thread is held inside
+// a write when the stop comes, so the stop leaves it and its files behind.
+TEST(ReceptionStop, AThreadHeldInAWriteFinishesItsFilesWhenItEnds) {
+    dsp::testing::TempDir root;
+    const std::filesystem::path video = root / "ORGVIDEO00.YUV";
+    ASSERT_EQ(::mkfifo(video.c_str(), 0600), 0);
+    const int reader = ::open(video.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    ASSERT_GE(reader, 0);
+    const auto streamsFinished = [&] {
+        for (int slot = 0; slot < 8; ++slot) {
+            if (!finished(root / ("EVDATA000" + std::to_string(slot) + ".264"))) return false;
+        }
+        return true;
+    };
+    std::atomic<bool> draining{false}, done{false};
+    std::thread drain([&] {
+        std::vector<char> buffer(1 << 16);
+        while (!done) {
+            pollfd p{reader, POLLIN, 0};
+            if (draining && ::poll(&p, 1, 20) > 0 && ::read(reader, buffer.data(), buffer.size()) > 0) continue;
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+    });
+    testing::LiveConsole console(runningCard(), root.path());
+    console.send("click \"1 OpenDev\"\nclick \"SaveFile\"\nclick \"RecvData\"\n");
+    // Till the writes of a picture fill the pipe, then the stop: it gives up after its deadline.
+    ASSERT_TRUE(testing::LiveConsole::waitFor([&] {
+        int queued = 0;
+        return ::ioctl(reader, FIONREAD, &queued) == 0 && queued >= 65536;
+    }));
+    console.send("click \"RecvData\"\nstate 1035\n");
+    std::this_thread::sleep_for(std::chrono::milliseconds(3500));
+    EXPECT_FALSE(streamsFinished());
+    // The pipe is read again: the thread finishes its write, and with it its files, and a new start records.
+    draining = true;
+    EXPECT_TRUE(testing::LiveConsole::waitFor(streamsFinished, std::chrono::seconds(10)));
+    console.send("click \"RecvData\"\nwait 300\nclick \"RecvData\"\n");
+    const auto out = console.finish();
+    done = true;
+    drain.join();
+    ::close(reader);
+    EXPECT_THAT(out, Contains("LINE Recving thread is busy, its files are closed when it ends!"));
+    EXPECT_THAT(out, ::testing::Not(Contains(::testing::HasSubstr("Open file failed!"))));
+    EXPECT_TRUE(streamsFinished());
 }
 
 // In a child process whose files may not grow beyond 4 KB, as on a full disk.
