@@ -2,6 +2,7 @@
 
 #include <array>
 #include <string>
+#include <system_error>
 
 #include "app/data_root.hpp"
 #include "app/info_dump.hpp"
@@ -98,12 +99,23 @@ private:
         return app::mapConsolePath(console_.host().root(), std::string(kLogFileName));
     }
 
-    // Appends the output list to the log file; false when it cannot be opened.
+    // Appends the output list to the log file; false when it cannot be opened
+    // or written.
     bool save() {
         if (!console_.options().reportSavesLog) return true;
         const std::filesystem::path path = logPath();
-        if (appendListToLog(console_.dialog(), kOutputList, path) == LogSave::Saved) return true;
-        console_.messageText(path.string() + std::string(resources::loadString(resources::kStrOpenFileFailed)));
+        const LogSaveResult result = appendListToLog(console_.dialog(), kOutputList, path);
+        switch (result.outcome) {
+            case LogSave::Saved: return true;
+            case LogSave::OpenFailed:
+                console_.messageText(path.string() +
+                                     std::string(resources::loadString(resources::kStrOpenFileFailed)));
+                return false;
+            case LogSave::WriteFailed:
+                console_.messageText(path.string() + "Write file failed! " +
+                                     std::system_category().message(result.error));
+                return false;
+        }
         return false;
     }
 

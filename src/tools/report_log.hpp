@@ -7,9 +7,15 @@
 
 namespace pemblor::tools {
 
-enum class LogSave { Saved, OpenFailed };
+enum class LogSave { Saved, OpenFailed, WriteFailed };
 
-// Appends every line of the list control listId of dialog to the file.
-LogSave appendListToLog(const ui::Dialog& dialog, int listId, const std::filesystem::path& logFile);
+struct LogSaveResult {
+    LogSave outcome = LogSave::Saved;
+    int error = 0;  // errno of the failure
+};
+
+// Appends every line of the list control listId of dialog to the file. A
+// line that cannot be written (a full disk) ends the save as WriteFailed.
+LogSaveResult appendListToLog(const ui::Dialog& dialog, int listId, const std::filesystem::path& logFile);
 
 }  // namespace pemblor::tools

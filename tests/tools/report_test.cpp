@@ -7,6 +7,7 @@
 #include <fstream>
 #include <iterator>
 #include <regex>
+#include <system_error>
 
 #include "app/console.hpp"
 #include "capture/recording_header.hpp"
@@ -210,6 +211,24 @@ TEST(Report, NoCardEmptyListAndFailingLogFile) {
                                           root.path());
     EXPECT_THAT(failing.out, ElementsAre("OPEN 102", "CLEAR", "MSG " + log.string() + "Open file failed!",
                                          "CLOSE 102 2"));
+}
+
+TEST(Report, ALogFileThatCannotBeWrittenSaysSo) {
+    // A full disk: every write to the log fails. The save must not pass for done.
+    TempDir root;
+    const std::filesystem::path log = root / "Pemblor.LOG";
+    std::filesystem::create_symlink("/dev/full", log);
+    const std::string failed = "MSG " + log.string() + "Write file failed! " + std::system_category().message(ENOSPC);
+    // A short list (buffered until the close) and a whole report (failing while written).
+    const auto run = runConsoleScript("click \"1 OpenDev\"\nclick \"14 Save\"\nclick 1062\n",
+                                      sim::SimSettings::withCards({0}), root.path());
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    std::vector<std::string> messages;
+    std::copy_if(run.out.begin(), run.out.end(), std::back_inserter(messages),
+                 [](const std::string& e) { return e.rfind("MSG ", 0) == 0; });
+    EXPECT_THAT(messages, ElementsAre(failed, failed,
+                                      "MSG Please send file " + log.string() + " to Email: " +
+                                          std::string(kDefaultSupportEmail)));
 }
 
 TEST(Report, DevIdLineCarriesTheLocalTimeUnpadded) {
