@@ -125,7 +125,8 @@ private:
             int unitSize = 0;
             const int used = av_parser_parse2(parser_.get(), context_.get(), &unit, &unitSize, data, left,
                                               AV_NOPTS_VALUE, AV_NOPTS_VALUE, 0);
-            if (used < 0) return;
+            // A parser that neither takes bytes nor gives a unit would loop forever.
+            if (used < 0 || (used == 0 && unitSize == 0)) return;
             data += used;
             left -= used;
             if (unitSize > 0) decodeUnit(unit, unitSize);
