@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <array>
+#include <system_error>
 
 namespace pemblor::capture {
 
@@ -40,7 +41,12 @@ void ReceiveThread::start(std::shared_ptr<ReceiveSession> session, driver::Drive
     reap(std::chrono::steady_clock::now(), false);
     link_ = &link;
     current_.session = session;
-    current_.thread = std::thread(&ReceiveThread::run, std::move(session), std::ref(link));
+    try {
+        current_.thread = std::thread(&ReceiveThread::run, std::move(session), std::ref(link));
+    } catch (const std::system_error&) {
+        // Nothing is received until the stop, which finishes the files as usual.
+        current_.session.reset();
+    }
 }
 
 void ReceiveThread::reap(std::chrono::steady_clock::time_point until, bool letGo) {

@@ -59,6 +59,7 @@ public:
     ReceiveThread& operator=(const ReceiveThread&) = delete;
 
     // Starts the thread; it fetches through link and dispatches into session.
+    // A thread that can't be created is not reported: nothing runs then.
     void start(std::shared_ptr<ReceiveSession> session, driver::DriverLink& link);
     bool running() const { return current_.thread.joinable(); }
     // Stops it: the flag, a wake-up of the data event, then waiting at most

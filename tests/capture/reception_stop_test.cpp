@@ -93,7 +93,11 @@ public:
         return cards_.signalEvent(e);
     }
     driver::WaitResult waitEvent(driver::EventHandle e, int ms) override { return cards_.waitEvent(e, ms); }
-    bool closeEvent(driver::EventHandle e) override { return cards_.closeEvent(e); }
+    std::atomic<bool> eventClosed{false};
+    bool closeEvent(driver::EventHandle e) override {
+        eventClosed = true;
+        return cards_.closeEvent(e);
+    }
     std::span<std::uint8_t> area(driver::DeviceHandle h, std::uint32_t w) override { return cards_.area(h, w); }
 
 private:
@@ -226,15 +230,21 @@ TEST(ReceptionStop, AThreadHeldInAWriteFinishesItsFilesWhenItEnds) {
             std::this_thread::sleep_for(std::chrono::milliseconds(5));
         }
     });
-    testing::LiveConsole console(runningCard(), root.path());
+    HoldingTransport* watching = nullptr;
+    testing::LiveConsole console(runningCard(), root.path(), [&](driver::Transport& cards) {
+        auto t = std::make_unique<HoldingTransport>(cards);
+        watching = t.get();
+        return t;
+    });
     console.send("click \"1 OpenDev\"\nclick \"SaveFile\"\nclick \"RecvData\"\n");
-    // Till the writes of a picture fill the pipe, then the stop: it gives up after its deadline.
+    // Till the writes of a picture fill the pipe, then the stop: it gives up after its deadline
+    // and, its last step, closes the data event.
     ASSERT_TRUE(testing::LiveConsole::waitFor([&] {
         int queued = 0;
         return ::ioctl(reader, FIONREAD, &queued) == 0 && queued >= 65536;
     }));
     console.send("click \"RecvData\"\nstate 1035\n");
-    std::this_thread::sleep_for(std::chrono::milliseconds(3500));
+    ASSERT_TRUE(testing::LiveConsole::waitFor([&] { return watching->eventClosed.load(); }));
     EXPECT_FALSE(streamsFinished());
     // The pipe is read again: the thread finishes its write, and with it its files, and a new start records.
     draining = true;
@@ -247,6 +257,39 @@ TEST(ReceptionStop, AThreadHeldInAWriteFinishesItsFilesWhenItEnds) {
     EXPECT_THAT(out, Contains("LINE Recving thread is busy, its files are closed when it ends!"));
     EXPECT_THAT(out, ::testing::Not(Contains(::testing::HasSubstr("Open file failed!"))));
     EXPECT_TRUE(streamsFinished());
+}
+
+// In a child process whose address space has no room left for another
+// thread's stack, once the card's own thread runs (started by a start that
+// registered the data event and then could not open a file).
+void startWithoutRoomForTheThread(const std::filesystem::path& root) {
+    testing::LiveConsole console(sim::SimSettings::withCards({0}), root);
+    std::filesystem::create_directory(root / "ORGVIDEO00.YUV");
+    console.send("click \"1 OpenDev\"\nclick \"RecvData\"\n");
+    testing::LiveConsole::waitFor([&] { return finished(root / "EVDATA0007.264"); });
+    std::filesystem::remove(root / "ORGVIDEO00.YUV");
+    std::ifstream statm("/proc/self/statm");
+    std::size_t pages = 0;
+    statm >> pages;
+    const rlim_t room = pages * static_cast<rlim_t>(::sysconf(_SC_PAGESIZE)) + (2u << 20);
+    const rlimit limit{room, room};
+    if (setrlimit(RLIMIT_AS, &limit) != 0) std::_Exit(3);
+    console.send("click \"RecvData\"\nstate 1035\nclick \"RecvData\"\nclick \"2 CloseDev\"\n");
+    const auto out = console.finish();
+    for (const auto& l : out) std::fprintf(stderr, "%s\n", l.c_str());
+    // Nothing said about the thread; the receiving state stands till the stop, which finishes the files.
+    const std::vector<std::string> want{"OPEN 102", "CLEAR", "LINE Open Dev KSVECWDM0 OK !!! Slot ID:3",
+                                        "MSG " + (root / "ORGVIDEO00.YUV").string() + "Open file failed!",
+                                        "MSG Open file failed!",
+                                        "STATE 1035 enabled=1 visible=1 checked=1 selection=-1 items=0",
+                                        "LINE Close device finished OK !!!", "CLOSE 102 2"};
+    std::_Exit(out == want && allFinished(root) ? 0 : 1);
+}
+
+TEST(ReceptionStopDeathTest, AThreadThatCannotBeCreatedIsNotReported) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    dsp::testing::TempDir root;
+    EXPECT_EXIT(startWithoutRoomForTheThread(root.path()), ::testing::ExitedWithCode(0), "");
 }
 
 // In a child process whose files may not grow beyond 4 KB, as on a full disk.
