@@ -7,6 +7,7 @@
 #include <QWidget>
 #include <csignal>
 #include <iostream>
+#include <string_view>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -64,17 +65,7 @@ void closeWindowsOnStopSignals(QApplication& app) {
     sigaction(SIGHUP, &sa, nullptr);
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
-    using namespace pemblor::gui;
-    // Qt takes its own options (-platform, -display, ...) out of argv first.
-    QApplication qt(argc, argv);
-    QApplication::setWindowIcon(applicationIcon());
-
-    CLI::App cli{"pemblor: desktop console for the video-encoder card"};
-    DesktopOptions options;
-    bool exitWhenShown = false;
+void addOptions(CLI::App& cli, pemblor::gui::DesktopOptions& options, bool& exitWhenShown) {
     cli.add_option("--root", options.root, "Folder that stands for drive C: (data root)");
     cli.add_option("--cards", options.cards, "Device numbers that carry a simulated card")->default_str("0,1");
     cli.add_option("--sim-config", options.simConfig, "Simulated card settings (INI file)");
@@ -83,6 +74,34 @@ int main(int argc, char** argv) {
     cli.add_option("--sim-report", options.simReport,
                    "At the end, write what each simulated card delivered and dropped (JSON)");
     cli.add_flag("--exit-when-shown", exitWhenShown, "Close the console as soon as it is shown (start-up check)");
+}
+
+// The help needs no display: it is answered before Qt looks for one.
+bool asksForHelp(int argc, char** argv) {
+    for (int i = 1; i < argc; ++i) {
+        const std::string_view arg = argv[i];
+        if (arg == "--") return false;
+        if (arg == "-h" || arg == "--help") return true;
+    }
+    return false;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    using namespace pemblor::gui;
+    CLI::App cli{"pemblor: desktop console for the video-encoder card"};
+    DesktopOptions options;
+    bool exitWhenShown = false;
+    addOptions(cli, options, exitWhenShown);
+    if (asksForHelp(argc, argv)) {
+        cli.name(argv[0]);
+        std::cout << cli.help();
+        return 0;
+    }
+    // Qt takes its own options (-platform, -display, ...) out of argv first.
+    QApplication qt(argc, argv);
+    QApplication::setWindowIcon(applicationIcon());
     try {
         cli.parse(argc, argv);
     } catch (const CLI::ParseError& e) {
