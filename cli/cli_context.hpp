@@ -46,6 +46,7 @@ public:
 private:
     std::unique_ptr<sim::SimTransport> sim_;
     std::unique_ptr<driver::Transport> traced_;
+    bool refused_ = false;  // the settings were refused once: not read again
 };
 
 using CommandInstaller = void (*)(CLI::App& app, CliContext& context);

@@ -41,6 +41,8 @@ bool CliContext::finish() {
 driver::Transport* CliContext::transport() {
     if (traced_) return traced_.get();
     if (sim_) return sim_.get();
+    if (refused_) return nullptr;  // already said why
+    refused_ = true;
     std::string error;
     const auto numbers = sim::parseCardList(options.cards, error);
     if (!numbers) {
@@ -52,6 +54,7 @@ driver::Transport* CliContext::transport() {
         std::cerr << "pemblorctl: " << error << "\n";
         return nullptr;
     }
+    refused_ = false;
     sim_ = std::make_unique<sim::SimTransport>(std::move(settings));
     if (options.trace) {
         traced_ = std::make_unique<driver::TracingTransport>(*sim_, std::cerr);

@@ -59,6 +59,12 @@ TEST_F(PemblorctlTest, BadSettingsAndCardListsAreRefusedWithWhereAndWhy) {
     EXPECT_THAT(bad.out, HasSubstr(ini + ":2: unknown key 'verison'"));
     const auto cards = runCommand(ctl("--cards 0,40 list 2>&1"));
     EXPECT_EQ(cards.status, 2);
+    // With a sim report asked for, the refusal is still said once, and no report is written.
+    const std::string report = (dir / "sim.json").string();
+    const auto reported = runCommand(ctl("--sim-report " + report + " --sim-config " + ini + " list 2>&1"));
+    EXPECT_EQ(reported.status, 2);
+    EXPECT_EQ(reported.out, "pemblorctl: " + ini + ":2: unknown key 'verison'\n");
+    EXPECT_FALSE(std::filesystem::exists(report));
 }
 
 TEST_F(PemblorctlTest, ScriptFromStandardInputAndScriptErrors) {
