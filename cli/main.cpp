@@ -73,7 +73,8 @@ int main(int argc, char** argv) {
     app.require_subcommand(1);
     CliContext context;
     app.add_option("--root", context.options.root, "Folder that stands for drive C: (data root)");
-    app.add_option("--cards", context.options.cards, "Device numbers that carry a simulated card")
+    app.add_option("--cards", context.options.cards,
+                   "Device numbers (0..31) that carry a simulated card, separated by commas or blanks")
         ->default_str("0,1");
     app.add_option("--sim-config", context.options.simConfig, "Simulated card settings (INI file)");
     app.add_flag("--trace", context.options.trace, "Log every driver request to standard error");

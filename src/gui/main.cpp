@@ -67,7 +67,9 @@ void closeWindowsOnStopSignals(QApplication& app) {
 
 void addOptions(CLI::App& cli, pemblor::gui::DesktopOptions& options, bool& exitWhenShown) {
     cli.add_option("--root", options.root, "Folder that stands for drive C: (data root)");
-    cli.add_option("--cards", options.cards, "Device numbers that carry a simulated card")->default_str("0,1");
+    cli.add_option("--cards", options.cards,
+                   "Device numbers (0..31) that carry a simulated card, separated by commas or blanks")
+        ->default_str("0,1");
     cli.add_option("--sim-config", options.simConfig, "Simulated card settings (INI file)");
     cli.add_flag("--trace", options.trace, "Log every driver request to standard error");
     cli.add_option("--support-email", options.supportEmail, "Support address shown by the console");

@@ -76,6 +76,25 @@ TEST_F(PemblorctlTest, ScriptFromStandardInputAndScriptErrors) {
     EXPECT_THAT(err.out, HasSubstr("ERROR 2: no control 'nothing' in dialog 102"));
 }
 
+// `make run` without a display: the demo script on the cards of scripts/run-cards.ini.
+// Dev0 answers its identity, Dev1 (in service) receives on all four channels.
+TEST_F(PemblorctlTest, HeadlessDemoOfMakeRunWalksBothCards) {
+    const std::string src = PEMBLOR_SOURCE_DIR;
+    const auto r = runCommand(ctl("--sim-config " + src + "/scripts/run-cards.ini console --script " + src +
+                                  "/scripts/demo.txt 2>&1"));
+    EXPECT_EQ(r.status, 0) << r.out;
+    EXPECT_THAT(r.out, ::testing::Not(HasSubstr("ERROR")));
+    EXPECT_THAT(r.out, HasSubstr("LINE Open Dev KSVECWDM0 OK !!! Slot ID:3\nTEXT 1018 W01070605 H00020801 D20260101\n"));
+    EXPECT_THAT(r.out, HasSubstr("LINE DSP state 0, load 0%, errors 0x00000000\n"));
+    EXPECT_THAT(r.out, HasSubstr("LINE Open Dev KSVECWDM1 OK !!! Slot ID:4\n"));
+    for (const char* line : {"TEXT 1019 CH1:FN:", "TEXT 1026 CH2:FN:", "TEXT 1039 CH3:FN:", "TEXT 1040 CH4:FN:"}) {
+        const auto at = r.out.find(line);
+        ASSERT_NE(at, std::string::npos) << line;
+        EXPECT_NE(r.out.substr(at + std::string(line).size(), 4), "0000") << line << ": no block received";
+    }
+    EXPECT_THAT(r.out, ::testing::EndsWith("LINE Close device finished OK !!!\nCLOSE 102 2\n"));
+}
+
 TEST_F(PemblorctlTest, ListShowsEveryCardThatOpens) {
     const auto r = runCommand(ctl("--cards 3,30 list"));
     EXPECT_EQ(r.status, 0);
