@@ -58,7 +58,8 @@ void installReport(CLI::App& app, CliContext& context) {
     auto* all = cmd->add_flag("--all", args->all, "Every device number that opens (the default)");
     cmd->add_option("--device", args->device, "Only this device number, opened first")
         ->check(CLI::Range(0, 31))
-        ->excludes(all);
+        ->excludes(all)
+        ->type_name("N");
     cmd->add_flag("--log", args->log, "Also append the report to the log file Pemblor.LOG in the data root");
     cmd->callback([&context, args] { context.exitCode = runReport(context, *args); });
 }
