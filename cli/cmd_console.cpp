@@ -54,7 +54,7 @@ int runConsole(CliContext& context, const std::string& scriptPath) {
 void installConsole(CLI::App& app, CliContext& context) {
     auto* cmd = app.add_subcommand("console", "Run the console window headless, driven by a script");
     auto script = std::make_shared<std::string>();
-    cmd->add_option("--script", *script, "Script file, or - for standard input")->required();
+    cmd->add_option("--script", *script, "Script file, or - for standard input")->required()->type_name("FILE");
     cmd->callback([&context, script] { context.exitCode = runConsole(context, *script); });
 }
 

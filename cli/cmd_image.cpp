@@ -20,8 +20,8 @@ void installImage(CLI::App& app, CliContext& context) {
     auto args = std::make_shared<ImageArgs>();
     CLI::App* cmd = app.add_subcommand("image", "List the load blocks of a DSP program image (reader result first)");
     cmd->add_option("image", args->image, "The image file, e.g. PROG.IMG")->required();
-    cmd->add_option("--dump", args->dumpDir, "Write each block's bytes to DIR/block-NNNN.bin");
-    cmd->add_option("--decode", args->decodeOut, "Write the unscrambled file to OUT");
+    cmd->add_option("--dump", args->dumpDir, "Write each block's bytes to DIR/block-NNNN.bin")->type_name("DIR");
+    cmd->add_option("--decode", args->decodeOut, "Write the unscrambled file to OUT")->type_name("OUT");
     cmd->callback([args, &context] {
         dsp::ImageToolOptions options{args->image, std::nullopt, std::nullopt};
         if (!args->dumpDir.empty()) options.dumpDir = args->dumpDir;

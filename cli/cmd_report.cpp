@@ -23,7 +23,8 @@ struct ReportArgs {
 
 // Drives the console window as an operator would for "4 Show all inf and
 // save file": one device opened under its item, or every device; the list
-// then goes to standard output. Messages go to standard error.
+// then goes to standard output. Messages go to standard error. Status 1 when
+// the device can't be opened or --log could not save the log file.
 int runReport(CliContext& context, const ReportArgs& args) {
     driver::Transport* transport = context.transport();
     if (!transport) return 2;
@@ -49,7 +50,8 @@ int runReport(CliContext& context, const ReportArgs& args) {
         std::fputc('\n', stdout);
     }
     std::fflush(stdout);
-    return 0;
+    // The report is printed all the same; the status says the log lacks it.
+    return console.state().logSaveFailed ? 1 : 0;
 }
 
 void installReport(CLI::App& app, CliContext& context) {
@@ -58,7 +60,8 @@ void installReport(CLI::App& app, CliContext& context) {
     auto* all = cmd->add_flag("--all", args->all, "Every device number that opens (the default)");
     cmd->add_option("--device", args->device, "Only this device number, opened first")
         ->check(CLI::Range(0, 31))
-        ->excludes(all);
+        ->excludes(all)
+        ->type_name("N");
     cmd->add_flag("--log", args->log, "Also append the report to the log file Pemblor.LOG in the data root");
     cmd->callback([&context, args] { context.exitCode = runReport(context, *args); });
 }

@@ -72,15 +72,16 @@ int main(int argc, char** argv) {
     CLI::App app{"pemblorctl: tools and headless console for the video-encoder card"};
     app.require_subcommand(1);
     CliContext context;
-    app.add_option("--root", context.options.root, "Folder that stands for drive C: (data root)");
+    app.add_option("--root", context.options.root, "Folder that stands for drive C: (data root)")->type_name("DIR");
     app.add_option("--cards", context.options.cards,
                    "Device numbers (0..31) that carry a simulated card, separated by commas or blanks")
-        ->default_str("0,1");
-    app.add_option("--sim-config", context.options.simConfig, "Simulated card settings (INI file)");
+        ->default_str("0,1")->type_name("LIST");
+    app.add_option("--sim-config", context.options.simConfig, "Simulated card settings (INI file)")->type_name("FILE");
     app.add_flag("--trace", context.options.trace, "Log every driver request to standard error");
-    app.add_option("--support-email", context.options.supportEmail, "Support address shown by the console");
+    app.add_option("--support-email", context.options.supportEmail, "Support address shown by the console")
+        ->type_name("ADDR");
     app.add_option("--sim-report", context.options.simReport,
-                   "At the end, write what each simulated card delivered and dropped (JSON)");
+                   "At the end, write what each simulated card delivered and dropped (JSON)")->type_name("FILE");
     for (CommandInstaller install : installers()) install(app, context);
     try {
         app.parse(argc, argv);

@@ -44,6 +44,9 @@ struct ConsoleState {
     std::string lengthText = "0x80";
     std::string debugNumberText = "0x00";
     std::string emailText = "Email:";
+    // Set when a save of the output list to the log file failed (its message
+    // was shown); pemblorctl report ends with a failure status then.
+    bool logSaveFailed = false;
 
     // Filled by the receive thread, rolled and shown by the status monitor.
     capture::ReceiveStats stats;

@@ -66,15 +66,16 @@ void closeWindowsOnStopSignals(QApplication& app) {
 }
 
 void addOptions(CLI::App& cli, pemblor::gui::DesktopOptions& options, bool& exitWhenShown) {
-    cli.add_option("--root", options.root, "Folder that stands for drive C: (data root)");
+    cli.add_option("--root", options.root, "Folder that stands for drive C: (data root)")->type_name("DIR");
     cli.add_option("--cards", options.cards,
                    "Device numbers (0..31) that carry a simulated card, separated by commas or blanks")
-        ->default_str("0,1");
-    cli.add_option("--sim-config", options.simConfig, "Simulated card settings (INI file)");
+        ->default_str("0,1")->type_name("LIST");
+    cli.add_option("--sim-config", options.simConfig, "Simulated card settings (INI file)")->type_name("FILE");
     cli.add_flag("--trace", options.trace, "Log every driver request to standard error");
-    cli.add_option("--support-email", options.supportEmail, "Support address shown by the console");
+    cli.add_option("--support-email", options.supportEmail, "Support address shown by the console")
+        ->type_name("ADDR");
     cli.add_option("--sim-report", options.simReport,
-                   "At the end, write what each simulated card delivered and dropped (JSON)");
+                   "At the end, write what each simulated card delivered and dropped (JSON)")->type_name("FILE");
     cli.add_flag("--exit-when-shown", exitWhenShown, "Close the console as soon as it is shown (start-up check)");
 }
 

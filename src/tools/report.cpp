@@ -105,6 +105,7 @@ private:
         if (!console_.options().reportSavesLog) return true;
         const std::filesystem::path path = logPath();
         const LogSaveResult result = appendListToLog(console_.dialog(), kOutputList, path);
+        if (result.outcome != LogSave::Saved) console_.state().logSaveFailed = true;
         switch (result.outcome) {
             case LogSave::Saved: return true;
             case LogSave::OpenFailed:

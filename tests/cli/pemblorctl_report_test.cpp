@@ -77,6 +77,21 @@ TEST_F(ReportCommand, AllDevicesWithLogAppendsWhatItPrints) {
     EXPECT_EQ(std::filesystem::file_size(root / "Pemblor.LOG"), 2 * crlf.size());
 }
 
+// A log file that can't be opened: the report is still printed, the reason
+// goes to standard error, and the status tells a calling script the log lacks it.
+TEST_F(ReportCommand, LogThatCannotBeWrittenFailsTheCommand) {
+    std::filesystem::create_directories(root / "Pemblor.LOG");  // a folder where the file should be
+    const std::string openFailed = (root / "Pemblor.LOG").string() + "Open file failed!\n";
+    for (const std::string args : {"report --device 1 --log", "report --all --log"}) {
+        const auto r = runCommand(ctl("--cards 1 " + args));
+        EXPECT_EQ(r.status, 1) << args;
+        EXPECT_THAT(r.out, HasSubstr("DevInf: E Driver DSP Cmd List=e Length=256 RCount=256\n")) << args;
+        EXPECT_THAT(err(), StartsWith(openFailed)) << args;
+    }
+    // Without --log nothing is saved, so nothing can fail.
+    EXPECT_EQ(runCommand(ctl("--cards 1 report --device 1")).status, 0);
+}
+
 TEST_F(ReportCommand, MissingDeviceNoCardAndBadArguments) {
     const auto missing = runCommand(ctl("--cards 0 report --device 3"));
     EXPECT_EQ(missing.status, 1);
