@@ -35,12 +35,15 @@ TEST_F(SimFaults, ADspThatNeverRunsAndABlockTakenShort) {
 }
 
 TEST_F(SimFaults, AVanishedCardRefusesEverythingAndStopsDelivering) {
-    startWith("[card 0]\ndsp = running\nvanish_after_ms = 1500\ndebug_per_s = 100\n");
+    // The card first encodes its stream loops, which takes a while under
+    // ThreadSanitizer on a busy machine: room for that before it vanishes.
+    const auto poweredUp = std::chrono::steady_clock::now();
+    startWith("[card 0]\ndsp = running\nvanish_after_ms = 4000\ndebug_per_s = 100\n");
     const driver::EventHandle event = transport_->createEvent();
     ASSERT_TRUE(call(driver::kRegisterEvent, words({event}), 0).result.ok);
-    ASSERT_EQ(transport_->waitEvent(event, 1000), driver::WaitResult::Signalled);
+    ASSERT_EQ(transport_->waitEvent(event, 3500), driver::WaitResult::Signalled);
     EXPECT_TRUE(call(driver::kDriverVersion, {}, 8).result.ok);
-    std::this_thread::sleep_for(1600ms);
+    std::this_thread::sleep_until(poweredUp + 4100ms);
     for (std::uint32_t code : {driver::kDriverVersion, driver::kDspState, driver::kFetchNotifications})
         EXPECT_FALSE(call(code, {}, 128).result.ok) << std::hex << code;
     EXPECT_FALSE(transport_->open(pathOf(0)).valid());
