@@ -8,8 +8,8 @@
 
 #include "driver/driver_link.hpp"
 #include "memory/memory_test.hpp"
-#include "sim/sim_settings.hpp"
-#include "sim/sim_transport.hpp"
+#include "sim/settings/sim_settings.hpp"
+#include "sim/card/sim_transport.hpp"
 
 namespace {
 
@@ -43,7 +43,7 @@ void runTest(benchmark::State& state, bool realSleeps) {
     link.openDevice(driver::DriverLink::devicePath(0));
     BenchHost host(realSleeps);
     std::size_t lines = 0;
-    const memory::LineSink sink = [&lines](std::string_view) { ++lines; };
+    const common::LineSink sink = [&lines](std::string_view) { ++lines; };
     for (auto _ : state) {
         if (!memory::runMemoryTest(link, host, sink)) state.SkipWithError("the simulated card failed the test");
     }

@@ -22,15 +22,17 @@
 #include <filesystem>
 #include <map>
 #include <random>
+#include <iostream>
 #include <string>
 #include <vector>
 
 #include "bench_support.hpp"
-#include "app/console_state.hpp"
 #include "capture/receive_dispatch.hpp"
+#include "capture/reception_hub.hpp"
 #include "capture/recording_set.hpp"
 #include "capture/stream_walk.hpp"
 #include "driver/little_endian.hpp"
+#include "ui/text_host.hpp"
 
 namespace {
 
@@ -150,12 +152,13 @@ void receivePath(benchmark::State& state, const char* name, std::size_t runTarge
     const std::filesystem::path folder = benchFolder();
     std::vector<std::uint8_t> video(4096), previews(4 * 0x31800), full(704 * 576 * 2);
     const capture::ReceiveAreas areas{traffic.area, video, previews, full};
-    app::ConsoleState consoleState;
-    const std::atomic<bool> save{true};
+    ui::TextHost host(std::cerr);
+    const auto hub = capture::ReceptionHub::create(host, nullptr);
+    hub->setSaving(true);
     NoErrors errors;
     auto files = std::make_unique<capture::RecordingSet>();
-    files->open(folder, 0, 0, errors);
-    capture::ReceiveDispatcher dispatcher(areas, consoleState, save, *files, [] { return ui::LocalTime{}; });
+    files->open(folder, 0, 0, errors, &hub->closedFlag());
+    capture::ReceiveDispatcher dispatcher(areas, *hub, *files);
     const auto records = fetchRecords(traffic.runLength);
     IterationTimes times(state);
     std::size_t written = 0;
@@ -164,7 +167,7 @@ void receivePath(benchmark::State& state, const char* name, std::size_t runTarge
         written += traffic.payloadBytes;
         if (written >= kRestartBytes) {
             files->finish(0);
-            files->open(folder, 0, 0, errors);
+            files->open(folder, 0, 0, errors, &hub->closedFlag());
             written = 0;
         }
     }

@@ -7,7 +7,7 @@
 #include <cstring>
 #include <vector>
 
-#include "dsp/scrambler.hpp"
+#include "program/scrambler.hpp"
 
 namespace {
 
@@ -43,8 +43,8 @@ void memcpyBuffer(benchmark::State& state) {
 
 }  // namespace
 
-BENCHMARK(run<pemblor::dsp::scramble>)->Name("scramble/16MiB")->Unit(benchmark::kMillisecond);
-BENCHMARK(run<pemblor::dsp::unscramble>)->Name("unscramble/16MiB")->Unit(benchmark::kMillisecond);
-BENCHMARK(run<pemblor::dsp::scrambleBytewise>)->Name("scramble_bytewise/16MiB")->Unit(benchmark::kMillisecond);
-BENCHMARK(run<pemblor::dsp::unscrambleBytewise>)->Name("unscramble_bytewise/16MiB")->Unit(benchmark::kMillisecond);
+BENCHMARK(run<pemblor::program::scramble>)->Name("scramble/16MiB")->Unit(benchmark::kMillisecond);
+BENCHMARK(run<pemblor::program::unscramble>)->Name("unscramble/16MiB")->Unit(benchmark::kMillisecond);
+BENCHMARK(run<pemblor::program::scrambleBytewise>)->Name("scramble_bytewise/16MiB")->Unit(benchmark::kMillisecond);
+BENCHMARK(run<pemblor::program::unscrambleBytewise>)->Name("unscramble_bytewise/16MiB")->Unit(benchmark::kMillisecond);
 BENCHMARK(memcpyBuffer)->Name("memcpy/16MiB")->Unit(benchmark::kMillisecond);

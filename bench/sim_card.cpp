@@ -12,7 +12,7 @@
 
 #include "driver/little_endian.hpp"
 #include "driver/request_codes.hpp"
-#include "sim/sim_transport.hpp"
+#include "sim/card/sim_transport.hpp"
 
 namespace {
 

@@ -14,9 +14,9 @@
 
 #include "app/console.hpp"
 #include "driver/driver_link.hpp"
-#include "dsp/text_host.hpp"
+#include "ui/text_host.hpp"
 #include "resources/console_ids.hpp"
-#include "sim/sim_transport.hpp"
+#include "sim/card/sim_transport.hpp"
 
 namespace {
 
@@ -47,7 +47,7 @@ std::vector<int> cardNumbers(int n) {
 void BM_FullTick(benchmark::State& state) {
     sim::SimTransport cards(sim::SimSettings::withCards({0}));
     std::ostringstream messages;
-    dsp::TextHost host(messages, std::filesystem::temp_directory_path());
+    ui::TextHost host(messages, std::filesystem::temp_directory_path());
     driver::DriverLink link(cards);
     app::Console console(host, link);
     ui::Dialog& d = console.dialog();
@@ -55,7 +55,7 @@ void BM_FullTick(benchmark::State& state) {
     d.userSetText(kWatchAddresses, sixteenRegisters());
     d.click(kStartWatch);
     d.setChecked(kUnknownCheck, true);
-    console.state().receiving = 1;
+    console.receptionStats().receiving = 1;
     for (auto _ : state) d.timer(kStatusTimer);
     if (d.lineCount(kWatchValues) != kWatchLines + 1) state.SkipWithError("the watch did not read 16 lines");
 }
@@ -92,7 +92,7 @@ void BM_AllDevicesReport(benchmark::State& state) {
     std::filesystem::create_directories(root);
     sim::SimTransport cards(sim::SimSettings::withCards(cardNumbers(n)));
     std::ostringstream messages;
-    dsp::TextHost host(messages, root);
+    ui::TextHost host(messages, root);
     driver::DriverLink link(cards);
     app::Console console(host, link);
     ui::Dialog& d = console.dialog();

@@ -5,7 +5,7 @@
 #include <string>
 
 #include "cli_context.hpp"
-#include "dsp/program_tools.hpp"
+#include "program/program_tools.hpp"
 
 namespace pemblor::cli {
 namespace {
@@ -14,7 +14,7 @@ void installConvert(CLI::App& app, CliContext& context) {
     auto coff = std::make_shared<std::string>();
     CLI::App* cmd = app.add_subcommand("convert", "Convert a DSP program (COFF executable, .out) into its image file (.IMG)");
     cmd->add_option("program", *coff, "The COFF executable, e.g. PROG.out")->required();
-    cmd->callback([coff, &context] { context.exitCode = dsp::runConvertTool(*coff, std::cout, std::cerr); });
+    cmd->callback([coff, &context] { context.exitCode = program::runConvertTool(*coff, std::cout, std::cerr); });
 }
 
 }  // namespace

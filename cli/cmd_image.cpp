@@ -5,7 +5,7 @@
 #include <string>
 
 #include "cli_context.hpp"
-#include "dsp/program_tools.hpp"
+#include "program/program_tools.hpp"
 
 namespace pemblor::cli {
 namespace {
@@ -23,10 +23,10 @@ void installImage(CLI::App& app, CliContext& context) {
     cmd->add_option("--dump", args->dumpDir, "Write each block's bytes to DIR/block-NNNN.bin")->type_name("DIR");
     cmd->add_option("--decode", args->decodeOut, "Write the unscrambled file to OUT")->type_name("OUT");
     cmd->callback([args, &context] {
-        dsp::ImageToolOptions options{args->image, std::nullopt, std::nullopt};
+        program::ImageToolOptions options{args->image, std::nullopt, std::nullopt};
         if (!args->dumpDir.empty()) options.dumpDir = args->dumpDir;
         if (!args->decodeOut.empty()) options.decodeOut = args->decodeOut;
-        context.exitCode = dsp::runImageTool(options, std::cout, std::cerr);
+        context.exitCode = program::runImageTool(options, std::cout, std::cerr);
     });
 }
 

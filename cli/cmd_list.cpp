@@ -3,7 +3,7 @@
 #include <array>
 #include <cstdio>
 
-#include "app/device_listing.hpp"
+#include "device_listing.hpp"
 #include "cli_context.hpp"
 #include "driver/driver_link.hpp"
 
@@ -15,7 +15,7 @@ int listDevices(CliContext& context) {
     driver::Transport* transport = context.transport();
     if (!transport) return 2;
     driver::DriverLink link(*transport);
-    const auto lines = app::listDevices(link);
+    const auto lines = cli::listDevices(link);
     for (const std::string& line : lines) std::printf("%s\n", line.c_str());
     if (lines.empty()) std::printf("no device found\n");
     return 0;

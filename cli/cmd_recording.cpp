@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "capture/recording_tools.hpp"
+#include "recording/recording_tools.hpp"
 #include "cli_context.hpp"
 
 namespace pemblor::cli {
@@ -23,7 +23,7 @@ struct RecordingArgs {
 };
 
 // A progress line that rewrites itself, on a terminal only.
-capture::Progress terminalProgress(const std::string& name) {
+recording::Progress terminalProgress(const std::string& name) {
     if (!isatty(STDERR_FILENO)) return {};
     return [name](double share) {
         std::fprintf(stderr, "\rexporting %s: %3d%%", name.c_str(), static_cast<int>(share * 100));
@@ -41,14 +41,14 @@ void installRecording(CLI::App& app, CliContext& context) {
     info->add_option("FILE", args->files, "Recording files, e.g. EVDATA0000.264")->required();
     info->callback([args, &context] {
         std::vector<std::filesystem::path> files(args->files.begin(), args->files.end());
-        context.exitCode = capture::recordingInfo(files, std::cout, std::cerr);
+        context.exitCode = recording::recordingInfo(files, std::cout, std::cerr);
     });
 
     CLI::App* exp = cmd->add_subcommand("export", "Copy a recording's stream into an MP4 or Matroska file");
     exp->add_option("FILE", args->input, "The recording, e.g. EVDATA0000.264")->required();
     exp->add_option("OUT", args->output, "The new file, ending in .mp4 or .mkv")->required();
     exp->callback([args, &context] {
-        context.exitCode = capture::exportRecording(args->input, args->output, std::cout, std::cerr,
+        context.exitCode = recording::exportRecording(args->input, args->output, std::cout, std::cerr,
                                                     terminalProgress(args->input));
     });
 }

@@ -6,7 +6,7 @@
 #include "app/console.hpp"
 #include "cli_context.hpp"
 #include "driver/driver_link.hpp"
-#include "dsp/text_host.hpp"
+#include "ui/text_host.hpp"
 #include "resources/console_ids.hpp"
 
 namespace pemblor::cli {
@@ -28,7 +28,7 @@ struct ReportArgs {
 int runReport(CliContext& context, const ReportArgs& args) {
     driver::Transport* transport = context.transport();
     if (!transport) return 2;
-    dsp::TextHost host(std::cerr, context.dataRoot());
+    ui::TextHost host(std::cerr, context.dataRoot());
     driver::DriverLink link(*transport);
     app::ConsoleOptions options{context.options.supportEmail};
     options.reportSavesLog = args.log;
@@ -51,7 +51,7 @@ int runReport(CliContext& context, const ReportArgs& args) {
     }
     std::fflush(stdout);
     // The report is printed all the same; the status says the log lacks it.
-    return console.state().logSaveFailed ? 1 : 0;
+    return console.logSaveFailed() ? 1 : 0;
 }
 
 void installReport(CLI::App& app, CliContext& context) {

@@ -4,12 +4,12 @@
 #include <iostream>
 #include <vector>
 
-#include "app/data_root.hpp"
+#include "common/data_root.hpp"
 #include "cli_context.hpp"
 #include "driver/tracing_transport.hpp"
-#include "sim/sim_report.hpp"
-#include "sim/sim_settings.hpp"
-#include "sim/sim_transport.hpp"
+#include "sim/settings/sim_report.hpp"
+#include "sim/settings/sim_settings.hpp"
+#include "sim/card/sim_transport.hpp"
 
 namespace pemblor::cli {
 
@@ -63,7 +63,7 @@ driver::Transport* CliContext::transport() {
     return sim_.get();
 }
 
-std::filesystem::path CliContext::dataRoot() { return app::resolveDataRoot(options.root); }
+std::filesystem::path CliContext::dataRoot() { return common::resolveDataRoot(options.root); }
 
 }  // namespace pemblor::cli
 

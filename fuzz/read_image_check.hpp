@@ -7,10 +7,10 @@
 #include <span>
 #include <vector>
 
-#include "dsp/coff_image.hpp"
-#include "dsp/scrambler.hpp"
+#include "program/coff_image.hpp"
+#include "program/scrambler.hpp"
 
-namespace pemblor::dsp {
+namespace pemblor::program {
 
 // Scrambles a plain COFF file into an image, reads it back as a load does,
 // and returns false when a guarantee is broken. The image buffer is exactly
@@ -35,4 +35,4 @@ inline bool readImageKeepsItsPromises(std::span<const std::uint8_t> plain, ReadR
     return true;
 }
 
-}  // namespace pemblor::dsp
+}  // namespace pemblor::program

@@ -8,6 +8,6 @@
 #include "read_image_check.hpp"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    if (!pemblor::dsp::readImageKeepsItsPromises({data, size})) std::abort();
+    if (!pemblor::program::readImageKeepsItsPromises({data, size})) std::abort();
     return 0;
 }

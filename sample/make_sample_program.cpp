@@ -12,13 +12,13 @@
 #include <sstream>
 #include <string_view>
 
-#include "dsp/coff_writer.hpp"
-#include "dsp/program_tools.hpp"
+#include "program/coff_writer.hpp"
+#include "program/program_tools.hpp"
 
 namespace {
 
-using pemblor::dsp::CoffLayout;
-using pemblor::dsp::CoffWriter;
+using pemblor::program::CoffLayout;
+using pemblor::program::CoffWriter;
 using Bytes = std::vector<std::uint8_t>;
 
 // Words counting up from base, little-endian.
@@ -36,7 +36,7 @@ Bytes text(std::string_view s, std::size_t size) {
 }
 
 Bytes program() {
-    using namespace pemblor::dsp;
+    using namespace pemblor::program;
     return CoffWriter(CoffLayout::kC1)
         // Code on chip from address 0: 2 KiB of words 0x5A000000, 0x5A000001, ...
         .add({.address = 0x00000000, .flags = kSectionCode, .data = words(0x5A000000, 512), .name = ".text"})
@@ -68,5 +68,5 @@ int main(int argc, char** argv) {
     std::ofstream(coff, std::ios::binary | std::ios::trunc)
         .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
     std::ostringstream out;
-    return pemblor::dsp::runConvertTool(coff, out, std::cerr);
+    return pemblor::program::runConvertTool(coff, out, std::cerr);
 }

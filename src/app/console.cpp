@@ -1,15 +1,19 @@
 #include "app/console.hpp"
 
-#include "app/console_impl.hpp"
-#include "app/status_monitor.hpp"
+#include <vector>
+
 #include "capture/capture.hpp"
+#include "device/connection.hpp"
 #include "dsp/boot_control.hpp"
 #include "dsp/debug_commands.hpp"
 #include "memory/memory_tools.hpp"
+#include "resources/console_ids.hpp"
 #include "resources/dialogs.hpp"
 #include "resources/string_table.hpp"
+#include "status/status_monitor.hpp"
 #include "tools/report.hpp"
 #include "tools/superior_lock.hpp"
+#include "ui/console_seam.hpp"
 #include "video/video_windows.hpp"
 
 namespace pemblor::app {
@@ -35,85 +39,111 @@ constexpr const char* kRegisterList =
 
 }  // namespace
 
-Console::Impl::Impl(Console& o, ui::Host& h, driver::DriverLink& l, ConsoleOptions opts)
-    : owner(o), host(h), link(l), options(std::move(opts)), dialog(resources::consoleDialog()) {}
+// The seam the subsystems see, and the subsystems themselves. Where one
+// subsystem needs another, it is handed a small interface here.
+struct Console::Impl final : ui::ConsoleSeam {
+    Impl(Console& o, ui::Host& h, driver::DriverLink& l, ConsoleOptions opts)
+        : owner(o), host_(h), link_(l), options(std::move(opts)), dialog_(resources::consoleDialog()) {}
 
-void Console::Impl::initDialog() {
-    // The About entry lives in the view's context menu; the string decides whether it exists.
-    state.addressText = "0x00000000";
-    state.lengthText = "0x80";
-    state.debugNumberText = "0x00";
-    state.watching = 0;
-    state.receiving.store(0, std::memory_order_relaxed);
-    state.secondsCounter.store(0, std::memory_order_relaxed);
-    dialog.setText(kWatchAddresses, kRegisterList);
-    pushTexts();
-    dialog.select(kAddressType, 1);
-    dialog.select(kDevice, 0);
-    dialog.select(kCategory, 0);
-    dialog.select(kStream, 0);
-    dialog.setChecked(kRecvData, false);
-    dialog.setChecked(kAllDev, true);
-    link.context().setDevice(driver::DeviceHandle::invalid());
-}
+    ui::Dialog& dialog() override { return dialog_; }
+    ui::Host& host() override { return host_; }
+    driver::DriverLink& link() override { return link_; }
+    void appendLine(std::string_view text) override { owner.appendLine(text); }
+    void clearList() override { owner.clearList(); }
+    void message(int stringId) override { host_.messageBox(&dialog_, resources::loadString(stringId)); }
+    void messageText(std::string_view text) override { host_.messageBox(&dialog_, text); }
+    int openDeviceNumber() const override { return connection->openDeviceNumber(); }
+    void openFollowUp(int deviceNumber) override { connection->openFollowUp(deviceNumber); }
+    void closeSequence() override { connection->closeSequence(); }
+    void showIdentity(const driver::CardIdentity& identity) override { connection->showIdentity(identity); }
+    void onClosing(std::function<bool()> step) override { closingSteps.push_back(std::move(step)); }
+    void onShutdown(std::function<void()> step) override { shutdownSteps.push_back(std::move(step)); }
+    void addLockedControls(std::span<const ui::LockedControl> controls) override {
+        locked.insert(locked.end(), controls.begin(), controls.end());
+    }
+    std::span<const ui::LockedControl> lockedControls() const override { return locked; }
 
-void Console::Impl::pullTexts() {
-    state.addressText = dialog.text(kAddress);
-    state.lengthText = dialog.text(kLength);
-    state.debugNumberText = dialog.text(kDebugNumber);
-    state.emailText = dialog.text(kEmailLabel);
-}
+    bool runClosingSteps() {
+        for (const auto& step : closingSteps) {
+            if (!step()) return false;
+        }
+        return true;
+    }
 
-void Console::Impl::pushTexts() {
-    dialog.setText(kAddress, state.addressText);
-    dialog.setText(kLength, state.lengthText);
-    dialog.setText(kDebugNumber, state.debugNumberText);
-    dialog.setText(kEmailLabel, state.emailText);
-}
+    void attachSubsystems() {
+        dialog_.onClick(kClear, [this] { owner.clearList(); });
+        dialog_.onClick(kExit, [this] {
+            // The window closes whatever the close sequence did.
+            closeSequence();
+            dialog_.end(ui::kIdOk);
+        });
+        connection = device::attachConnection(*this, [this] { return runClosingSteps(); });
+        capture = capture::attachCapture(*this);
+        status = status::attachStatusMonitor(*this, capture->hub().stats());
+        others.push_back(tools::attachSuperiorLock(*this));
+        others.push_back(memory::attachMemoryTools(*this));
+        others.push_back(dsp::attachDebugCommands(*this));
+        others.push_back(dsp::attachBootControl(*this, [this] { capture->channelsSwitchedOff(); }));
+        report = tools::attachReport(*this, {options.supportEmail, options.reportSavesLog},
+                                     {connection.get(), status.get()});
+        others.push_back(video::attachVideoWindows(*this, capture->hub(), {options.renderer, options.decoders}));
+    }
 
-void Console::Impl::message(int stringId) { host.messageBox(&dialog, resources::loadString(stringId)); }
+    void initDialog() {
+        dialog_.setText(kWatchAddresses, kRegisterList);
+        dialog_.select(kAddressType, 1);
+        dialog_.select(kDevice, 0);
+        dialog_.select(kCategory, 0);
+        dialog_.select(kStream, 0);
+        dialog_.setChecked(kRecvData, false);
+        dialog_.setChecked(kAllDev, true);
+        link_.context().setDevice(driver::DeviceHandle::invalid());
+    }
 
-void Console::Impl::installHandlers() {
-    dialog.onClick(kClear, [this] { owner.clearList(); });
-    dialog.onClick(kExit, [this] { exit(); });
-    dialog.onClick(kOpenDev, [this] { openDevice(); });
-    dialog.onClick(kCloseDev, [this] { closeSequence(); });
-    dialog.onClick(kDevInf, [this] { dumpDeviceInfo(); });
-}
-
-void Console::Impl::attachSubsystems() {
-    subsystems.push_back(tools::attachSuperiorLock(seam));
-    subsystems.push_back(memory::attachMemoryTools(seam));
-    subsystems.push_back(dsp::attachDebugCommands(seam));
-    subsystems.push_back(dsp::attachBootControl(seam));
-    subsystems.push_back(capture::attachCapture(seam));
-    subsystems.push_back(attachStatusMonitor(seam));
-    subsystems.push_back(tools::attachReport(seam));
-    subsystems.push_back(video::attachVideoWindows(seam));
-}
-
-void Console::Impl::exit() {
-    // The window closes whatever the close sequence did.
-    closeSequence();
-    dialog.end(ui::kIdOk);
-}
+    Console& owner;
+    ui::Host& host_;
+    driver::DriverLink& link_;
+    ConsoleOptions options;
+    ui::Dialog dialog_;
+    bool shutDown = false;
+    std::vector<std::function<bool()>> closingSteps;
+    // Run at shutdown, last added first: stop whatever still runs.
+    std::vector<std::function<void()>> shutdownSteps;
+    std::vector<ui::LockedControl> locked;
+    // The subsystems; destroyed before the lists and the dialog above.
+    std::unique_ptr<device::Connection> connection;
+    std::unique_ptr<capture::Capture> capture;
+    std::unique_ptr<status::StatusMonitor> status;
+    std::unique_ptr<tools::Report> report;
+    std::vector<std::unique_ptr<ui::Subsystem>> others;
+};
 
 Console::Console(ui::Host& host, driver::DriverLink& link, ConsoleOptions options)
     : impl_(std::make_unique<Impl>(*this, host, link, std::move(options))) {
-    impl_->installHandlers();
     impl_->attachSubsystems();
     impl_->initDialog();
 }
 
-Console::~Console() { shutdown(); }
+Console::~Console() {
+    shutdown();
+    // The subsystems go in the reverse of their attachment, before the seam's lists.
+    Impl& d = *impl_;
+    d.others.clear();
+    d.report.reset();
+    d.status.reset();
+    d.capture.reset();
+    d.connection.reset();
+}
 
-ui::Dialog& Console::dialog() { return impl_->dialog; }
-ui::Host& Console::host() { return impl_->host; }
-driver::DriverLink& Console::link() { return impl_->link; }
-ConsoleState& Console::state() { return impl_->state; }
+ui::Dialog& Console::dialog() { return impl_->dialog_; }
+ui::Host& Console::host() { return impl_->host_; }
+driver::DriverLink& Console::link() { return impl_->link_; }
+common::ReceiveStats& Console::receptionStats() { return impl_->capture->hub().stats(); }
+const status::StatusHistory& Console::statusHistory() const { return impl_->status->history(); }
+bool Console::logSaveFailed() const { return impl_->report->logSaveFailed(); }
 
 int Console::run() {
-    const int result = impl_->host.runModal(impl_->dialog);
+    const int result = impl_->host_.runModal(impl_->dialog_);
     shutdown();
     return result;
 }
@@ -123,23 +153,16 @@ void Console::shutdown() {
     if (d.shutDown) return;
     d.shutDown = true;
     for (auto it = d.shutdownSteps.rbegin(); it != d.shutdownSteps.rend(); ++it) (*it)();
-    // Leave the card as a closed device would be left: mapping handed back, handle closed.
-    if (d.deviceOpen()) {
-        if (d.state.statusTimerOn) d.host.killTimer(d.dialog, kStatusTimer);
-        d.state.statusTimerOn = false;
-        d.link.unmapAddresses();
-        d.link.closeDevice();
-    }
 }
 
 void Console::showAbout() {
     if (resources::loadString(resources::kStrAbout).empty()) return;
     ui::Dialog about(resources::aboutDialog());
-    impl_->host.runModal(about);
+    impl_->host_.runModal(about);
 }
 
-void Console::appendLine(std::string_view text) { impl_->dialog.addItem(kOutputList, text); }
+void Console::appendLine(std::string_view text) { impl_->dialog_.addItem(kOutputList, text); }
 
-void Console::clearList() { impl_->dialog.clearItems(kOutputList); }
+void Console::clearList() { impl_->dialog_.clearItems(kOutputList); }
 
 }  // namespace pemblor::app

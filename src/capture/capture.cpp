@@ -1,7 +1,5 @@
 #include "capture/capture.hpp"
 
-#include <vector>
-
 #include "capture/channel_switches.hpp"
 #include "capture/dma_setup.hpp"
 #include "capture/reception.hpp"
@@ -10,20 +8,24 @@ namespace pemblor::capture {
 
 namespace {
 
-class Capture final : public app::Subsystem {
+class CaptureImpl final : public Capture {
 public:
-    explicit Capture(app::ConsoleSeam& console) {
-        parts_.push_back(attachReception(console));
-        parts_.push_back(attachDmaSetup(console));
-        parts_.push_back(attachChannelSwitches(console));
-    }
+    explicit CaptureImpl(ui::ConsoleSeam& console)
+        : reception_(attachReception(console)),
+          dmaSetup_(attachDmaSetup(console)),
+          switches_(attachChannelSwitches(console)) {}
+
+    ReceptionHub& hub() override { return reception_->hub(); }
+    void channelsSwitchedOff() override { switches_->switchedOff(); }
 
 private:
-    std::vector<std::unique_ptr<app::Subsystem>> parts_;
+    std::unique_ptr<Reception> reception_;
+    std::unique_ptr<ui::Subsystem> dmaSetup_;
+    std::unique_ptr<ChannelSwitches> switches_;
 };
 
 }  // namespace
 
-std::unique_ptr<app::Subsystem> attachCapture(app::ConsoleSeam& console) { return std::make_unique<Capture>(console); }
+std::unique_ptr<Capture> attachCapture(ui::ConsoleSeam& console) { return std::make_unique<CaptureImpl>(console); }
 
 }  // namespace pemblor::capture

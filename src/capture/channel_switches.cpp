@@ -2,21 +2,28 @@
 
 #include <cstdint>
 
-#include "capture/receive_stats.hpp"
+#include "common/receive_stats.hpp"
 #include "resources/console_ids.hpp"
 
 namespace pemblor::capture {
 
 namespace {
 
+using common::kChannelCount;
 using resources::console::kChannelSwitchFirst;
 
-class ChannelSwitches final : public app::Subsystem {
+constexpr int kBoxCount = 2 * static_cast<int>(kChannelCount);  // 1047..1054
+
+class ChannelSwitchesImpl final : public ChannelSwitches {
 public:
-    explicit ChannelSwitches(app::ConsoleSeam& console) : console_(console) {
-        for (int box = 0; box < 2 * static_cast<int>(kChannelCount); ++box) {
+    explicit ChannelSwitchesImpl(ui::ConsoleSeam& console) : console_(console) {
+        for (int box = 0; box < kBoxCount; ++box) {
             console_.dialog().onClick(kChannelSwitchFirst + box, [this, box] { send(box); });
         }
+    }
+
+    void switchedOff() override {
+        for (int box = 0; box < kBoxCount; ++box) console_.dialog().setChecked(kChannelSwitchFirst + box, false);
     }
 
 private:
@@ -31,13 +38,13 @@ private:
         }
     }
 
-    app::ConsoleSeam& console_;
+    ui::ConsoleSeam& console_;
 };
 
 }  // namespace
 
-std::unique_ptr<app::Subsystem> attachChannelSwitches(app::ConsoleSeam& console) {
-    return std::make_unique<ChannelSwitches>(console);
+std::unique_ptr<ChannelSwitches> attachChannelSwitches(ui::ConsoleSeam& console) {
+    return std::make_unique<ChannelSwitchesImpl>(console);
 }
 
 }  // namespace pemblor::capture

@@ -5,10 +5,17 @@
 // boxes themselves are the only record of the states.
 #include <memory>
 
-#include "app/console_seam.hpp"
+#include "ui/console_seam.hpp"
 
 namespace pemblor::capture {
 
-std::unique_ptr<app::Subsystem> attachChannelSwitches(app::ConsoleSeam& console);
+class ChannelSwitches : public ui::Subsystem {
+public:
+    // The card switched every channel off (a reset of its DSP): the boxes
+    // are cleared without a request.
+    virtual void switchedOff() = 0;
+};
+
+std::unique_ptr<ChannelSwitches> attachChannelSwitches(ui::ConsoleSeam& console);
 
 }  // namespace pemblor::capture

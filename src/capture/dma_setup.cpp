@@ -4,8 +4,8 @@
 #include <cstdint>
 #include <string>
 
-#include "app/printf_line.hpp"
-#include "driver/little_endian.hpp"
+#include "driver/card_identity.hpp"
+#include "driver/dsp_poll.hpp"
 #include "resources/console_ids.hpp"
 #include "resources/string_table.hpp"
 
@@ -14,18 +14,14 @@ namespace pemblor::capture {
 namespace {
 
 using namespace resources::console;
-using driver::loadU32;
 
-constexpr int kPollIntervalMs = 20;
-// The serial number: bytes 8..23 of the hardware answer, ended by a zero byte
-// that the console forces at byte 24.
-constexpr std::size_t kSerialOffset = 8;
-constexpr std::size_t kSerialEnd = 24;
+constexpr ui::LockedControl kLocked[] = {{kSetDma, true, false}};
 
-class DmaSetup final : public app::Subsystem {
+class DmaSetup final : public ui::Subsystem {
 public:
-    explicit DmaSetup(app::ConsoleSeam& console) : console_(console) {
+    explicit DmaSetup(ui::ConsoleSeam& console) : console_(console) {
         console_.dialog().onClick(kSetDma, [this] { run(); });
+        console_.addLockedControls(kLocked);
     }
 
 private:
@@ -34,11 +30,11 @@ private:
             console_.message(resources::kStrDeviceNotOpen);
             return;
         }
-        if (!waitForRunningDsp()) {
+        driver::DriverLink& link = console_.link();
+        if (!driver::waitForDspRunning(link, kSetupPolls, [this](int ms) { console_.host().sleep(ms); })) {
             console_.message(resources::kStrDspNotRunning);
             return;
         }
-        driver::DriverLink& link = console_.link();
         const ui::LocalTime t = console_.host().now();
         const driver::DriverLink::DspTime clock{static_cast<std::uint32_t>(t.year),  static_cast<std::uint32_t>(t.month),
                                                 static_cast<std::uint32_t>(t.day),   static_cast<std::uint32_t>(t.hour),
@@ -52,38 +48,17 @@ private:
         console_.appendLine("SET_DMA_OADDR      OK !!!");
         link.setDmaPaddr();
         console_.appendLine("SET_DMA_PADDR      OK !!!");
-        showIdentity();
+        const driver::CardIdentity identity =
+            driver::CardIdentity::read(link, driver::CardIdentity::Requests::kWithoutSlot);
+        console_.showIdentity(identity);
+        console_.appendLine("板卡序列号  : " + identity.serial);
     }
 
-    bool waitForRunningDsp() {
-        std::uint32_t state = 0;
-        for (int poll = 0; poll < kSetupPolls; ++poll) {
-            if (console_.link().dspState(state) && state == driver::kDspRunning) return true;
-            console_.host().sleep(kPollIntervalMs);
-        }
-        return false;
-    }
-
-    void showIdentity() {
-        std::array<std::uint8_t, 8> version{};
-        std::array<std::uint8_t, 32> hardware{};
-        console_.link().driverVersion(version);
-        console_.link().hardwareInfo(hardware);
-        console_.dialog().setText(kVerInfLine, app::printfLine("W%08X H%08X D%08X", loadU32(version, 0),
-                                                               loadU32(hardware, 0), loadU32(hardware, 4)));
-        hardware[kSerialEnd] = 0;
-        std::string serial;
-        for (std::size_t i = kSerialOffset; hardware[i] != 0; ++i) serial += static_cast<char>(hardware[i]);
-        console_.appendLine("板卡序列号  : " + serial);
-    }
-
-    app::ConsoleSeam& console_;
+    ui::ConsoleSeam& console_;
 };
 
 }  // namespace
 
-std::unique_ptr<app::Subsystem> attachDmaSetup(app::ConsoleSeam& console) {
-    return std::make_unique<DmaSetup>(console);
-}
+std::unique_ptr<ui::Subsystem> attachDmaSetup(ui::ConsoleSeam& console) { return std::make_unique<DmaSetup>(console); }
 
 }  // namespace pemblor::capture

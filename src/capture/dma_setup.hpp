@@ -4,13 +4,13 @@
 // version line and shows the card's serial number.
 #include <memory>
 
-#include "app/console_seam.hpp"
+#include "ui/console_seam.hpp"
 
 namespace pemblor::capture {
 
 // Polls of the DSP state before the set-up gives up, 20 ms apart.
 inline constexpr int kSetupPolls = 50;
 
-std::unique_ptr<app::Subsystem> attachDmaSetup(app::ConsoleSeam& console);
+std::unique_ptr<ui::Subsystem> attachDmaSetup(ui::ConsoleSeam& console);
 
 }  // namespace pemblor::capture

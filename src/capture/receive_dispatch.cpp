@@ -9,14 +9,19 @@
 
 namespace pemblor::capture {
 
+using common::add;
+using common::kChannelCount;
+using common::kSlotCount;
+using common::read;
+using common::set;
 using driver::loadU32;
 
-ReceiveDispatcher::ReceiveDispatcher(const ReceiveAreas& areas, app::ConsoleState& state,
-                                     const std::atomic<bool>& save, RecordingSet& files, Clock clock)
-    : areas_(areas), state_(state), stats_(state.stats), save_(save), files_(files), clock_(std::move(clock)) {}
+ReceiveDispatcher::ReceiveDispatcher(const ReceiveAreas& areas, ReceptionHub& hub, RecordingSet& files)
+    : areas_(areas), hub_(hub), stats_(hub.stats()), files_(files) {}
 
 void ReceiveDispatcher::dispatch(std::span<const std::uint8_t, kFetchSize> records) {
     for (std::size_t at = 0; at < kFetchSize; at += kRecordSize) {
+        if (hub_.closed()) return;
         const std::uint32_t code = loadU32(records, at);
         const std::uint32_t word1 = loadU32(records, at + 4);
         const std::uint32_t word2 = loadU32(records, at + 8);
@@ -39,12 +44,12 @@ void ReceiveDispatcher::dispatch(std::span<const std::uint8_t, kFetchSize> recor
 
 void ReceiveDispatcher::originalVideo(std::uint32_t count) {
     add(stats_.counters.originalVideoNotices);
-    if (!save_.load(std::memory_order_relaxed) || count == 0) return;
+    if (!hub_.saving() || count == 0) return;
     files_.video().append(areas_.video.first(std::min<std::size_t>(count, areas_.video.size())));
 }
 
 void ReceiveDispatcher::streamBlocks(std::uint32_t count) {
-    ReceiveCounters& c = stats_.counters;
+    common::ReceiveCounters& c = stats_.counters;
     add(c.encodedNotices);
     set(c.lastEncodedLength, count);
     // Only this thread raises it; the status monitor only takes it back to 0.
@@ -53,20 +58,22 @@ void ReceiveDispatcher::streamBlocks(std::uint32_t count) {
     }
     add(c.bytesThisSecond, count);
 
-    const bool save = save_.load(std::memory_order_relaxed);
-    const bool playing = state_.player.published();
-    const std::uint32_t playSlot = state_.playSlot.load(std::memory_order_relaxed);
+    const bool save = hub_.saving();
+    const bool playing = hub_.player().published();
+    const std::uint32_t playSlot = hub_.playSlot();
     walkStreamBlocks(areas_.stream, count, [&](const StreamBlock& block) {
         // Counted before the payload is checked: the status lines show what the card announced.
-        StreamSlot& slot = stats_.slotTable[block.slot];
+        common::StreamSlot& slot = stats_.slotTable[block.slot];
         add(slot.blockCount);
         add(slot.byteAccumulator, block.payloadLength);
         add(block.marked ? slot.markedAccumulator : slot.plainAccumulator);
-        if (!block.whole) return;
+        if (!block.whole) return true;
         if (save) files_.stream(block.slot).queue(block.payload);
         if (playing && block.slot == playSlot) {
-            state_.player.use([&](StreamFeed& player) { player.feedStream(block.payload); });
+            hub_.player().use([&](common::StreamFeed& player) { player.feedStream(block.payload); });
         }
+        // A queue that filled up was written, which may have held the thread up past the console's end.
+        return !hub_.closed();
     });
 }
 
@@ -74,7 +81,7 @@ void ReceiveDispatcher::debugRecords(std::uint32_t offset, std::uint32_t count) 
     const std::size_t records = debugRecordCount(areas_.stream.size(), offset, count);
     if (records == 0) return;
     std::array<char, 16> timeBuffer{};
-    const std::string_view timeText = formatDebugTime(clock_(), timeBuffer);
+    const std::string_view timeText = formatDebugTime(hub_.now(), timeBuffer);
     // Lines are gathered into one write per message; a long message in pieces.
     std::array<char, 64 * kMaxDebugLine> text;
     std::size_t used = 0;
@@ -87,6 +94,7 @@ void ReceiveDispatcher::debugRecords(std::uint32_t offset, std::uint32_t count) 
         const auto record = areas_.stream.subspan(offset + i * kDebugRecordSize).first<kDebugRecordSize>();
         used += formatDebugLine(timeText, record, std::span(text).subspan(used).first<kMaxDebugLine>());
         if (text.size() - used < kMaxDebugLine) write();
+        if (hub_.closed()) return;
     }
     write();
 }
@@ -95,10 +103,10 @@ void ReceiveDispatcher::preview(std::uint32_t code, std::uint32_t channel) {
     add(stats_.counters.previewNotices);
     if (channel >= kChannelCount) return;
     add(stats_.slotTable[channel].previewAccumulator);
-    if (!state_.preview.published()) return;
+    if (!hub_.preview().published()) return;
     const std::span<std::uint8_t> picture = previewPicture(code, channel);
     if (picture.empty()) return;
-    state_.preview.use([&](PreviewSink& sink) { sink.showPreviewFrame(channel, picture, code); });
+    hub_.preview().use([&](common::PreviewSink& sink) { sink.showPreviewFrame(channel, picture, code); });
 }
 
 std::span<std::uint8_t> ReceiveDispatcher::previewPicture(std::uint32_t code, std::uint32_t channel) const {

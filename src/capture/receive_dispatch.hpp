@@ -12,9 +12,8 @@
 #include <functional>
 #include <span>
 
-#include "app/console_state.hpp"
+#include "capture/reception_hub.hpp"
 #include "capture/recording_set.hpp"
-#include "ui/host.hpp"
 
 namespace pemblor::capture {
 
@@ -43,17 +42,15 @@ struct ReceiveAreas {
 
 class ReceiveDispatcher {
 public:
-    using Clock = std::function<ui::LocalTime()>;
-
-    // save is the "SaveFile" flag, read for every block and video run.
-    ReceiveDispatcher(const ReceiveAreas& areas, app::ConsoleState& state, const std::atomic<bool>& save,
-                      RecordingSet& files, Clock clock);
+    // Counts, consumers, the save flag and the clock come from the hub.
+    ReceiveDispatcher(const ReceiveAreas& areas, ReceptionHub& hub, RecordingSet& files);
 
     // Handles the eight records of one fetch; records beyond the bytes
-    // delivered are zero and so ignored.
+    // delivered are zero and so ignored. Once the hub is closed it handles
+    // nothing more: the areas may be gone.
     void dispatch(std::span<const std::uint8_t, kFetchSize> records);
 
-    ReceiveStats& stats() { return stats_; }
+    common::ReceiveStats& stats() { return stats_; }
 
 private:
     void originalVideo(std::uint32_t count);
@@ -63,11 +60,9 @@ private:
     std::span<std::uint8_t> previewPicture(std::uint32_t code, std::uint32_t channel) const;
 
     ReceiveAreas areas_;
-    app::ConsoleState& state_;
-    ReceiveStats& stats_;
-    const std::atomic<bool>& save_;
+    ReceptionHub& hub_;
+    common::ReceiveStats& stats_;
     RecordingSet& files_;
-    Clock clock_;
 };
 
 }  // namespace pemblor::capture

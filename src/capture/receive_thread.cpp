@@ -33,12 +33,21 @@ bool hasExited(ReceiveSession& s, std::chrono::steady_clock::time_point until) {
 
 ReceiveThread::~ReceiveThread() {
     constexpr std::chrono::milliseconds kLastWait{3000};
-    end(kLastWait);
-    reap(std::chrono::steady_clock::now() + kLastWait, true);
+    letGo(kLastWait, packLocalTime(ui::systemLocalTime()));
+}
+
+void ReceiveThread::letGo(std::chrono::milliseconds deadline, std::uint32_t endTime) {
+    end(deadline);
+    reap(std::chrono::steady_clock::now());
+    for (Worker& w : leftBehind_) {
+        w.session->files.finishIdle(endTime);
+        w.thread.detach();
+    }
+    leftBehind_.clear();
 }
 
 void ReceiveThread::start(std::shared_ptr<ReceiveSession> session, driver::DriverLink& link) {
-    reap(std::chrono::steady_clock::now(), false);
+    reap(std::chrono::steady_clock::now());
     link_ = &link;
     current_.session = session;
     try {
@@ -49,14 +58,11 @@ void ReceiveThread::start(std::shared_ptr<ReceiveSession> session, driver::Drive
     }
 }
 
-void ReceiveThread::reap(std::chrono::steady_clock::time_point until, bool letGo) {
+void ReceiveThread::reap(std::chrono::steady_clock::time_point until) {
     std::erase_if(leftBehind_, [&](Worker& w) {
-        if (hasExited(*w.session, until)) {
-            w.thread.join();
-            return true;
-        }
-        if (letGo) w.thread.detach();
-        return letGo;
+        if (!hasExited(*w.session, until)) return false;
+        w.thread.join();
+        return true;
     });
 }
 
@@ -65,7 +71,7 @@ void ReceiveThread::run(std::shared_ptr<ReceiveSession> s, driver::DriverLink& l
     // Named, so that top -H and ps -L show what it costs.
     pthread_setname_np(pthread_self(), "pemblor-receive");
     std::array<std::uint8_t, kFetchSize> records{};
-    ReceiveCounters& counters = s->dispatcher.stats().counters;
+    common::ReceiveCounters& counters = s->dispatcher.stats().counters;
     for (;;) {
         if (stopping(*s)) break;
         const driver::EventHandle event = link.context().dataEvent.load(std::memory_order_relaxed);
@@ -81,7 +87,7 @@ void ReceiveThread::run(std::shared_ptr<ReceiveSession> s, driver::DriverLink& l
             s->working = true;
         }
         // A fetch hands data over for good: what it brought is handled, stop or not.
-        add(counters.wakeUps);
+        common::add(counters.wakeUps);
         if (bytes >= kRecordSize) s->dispatcher.dispatch(records);
         bool leftBehind = false;
         {

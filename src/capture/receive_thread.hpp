@@ -18,16 +18,15 @@
 
 namespace pemblor::capture {
 
-// One receiving period: its files, the dispatcher that writes them, and the
-// handshake with the thread.
+// One receiving period: the hub it shares, its files, the dispatcher that
+// writes them, and the handshake with the thread.
 struct ReceiveSession {
-    ReceiveSession(const ReceiveAreas& areas, app::ConsoleState& state, const std::atomic<bool>& save,
-                   ReceiveDispatcher::Clock clock, std::shared_ptr<WriteErrorSink> errorSink)
-        : errors(std::move(errorSink)), dispatcher(areas, state, save, files, std::move(clock)) {}
+    ReceiveSession(const ReceiveAreas& areas, std::shared_ptr<ReceptionHub> receptionHub)
+        : hub(std::move(receptionHub)), dispatcher(areas, *hub, files) {}
     // Files still open when the session goes are finished here.
     ~ReceiveSession() { files.finish(packLocalTime(ui::systemLocalTime())); }
 
-    std::shared_ptr<WriteErrorSink> errors;  // outlives the files that report to it
+    std::shared_ptr<ReceptionHub> hub;  // outlives the files that report to it
     RecordingSet files;
     ReceiveDispatcher dispatcher;
     // The handshake, all under workMutex. stop: fetch no more. The thread
@@ -52,8 +51,7 @@ public:
     };
 
     ReceiveThread() = default;
-    // Ends the thread and waits a while for any thread left behind; one that
-    // still hasn't ended is let go.
+    // Ends the thread and lets any thread left behind go (letGo).
     ~ReceiveThread();
     ReceiveThread(const ReceiveThread&) = delete;
     ReceiveThread& operator=(const ReceiveThread&) = delete;
@@ -66,6 +64,11 @@ public:
     // deadline for the thread to let go of the session and to end. A thread
     // that has not ended by then is left behind and joined later.
     Ended end(std::chrono::milliseconds deadline);
+    // The console is ending: stops the thread as end() does, then lets every
+    // thread left behind go at once, each with the files it is not writing
+    // finished (endTime in their headers). A thread let go finds its hub
+    // closed when it comes back, and ends.
+    void letGo(std::chrono::milliseconds deadline, std::uint32_t endTime);
 
 private:
     struct Worker {
@@ -74,9 +77,8 @@ private:
     };
 
     static void run(std::shared_ptr<ReceiveSession> session, driver::DriverLink& link);
-    // Joins the threads left behind that have ended by until; at the end of
-    // life the others are let go.
-    void reap(std::chrono::steady_clock::time_point until, bool letGo);
+    // Joins the threads left behind that have ended by until.
+    void reap(std::chrono::steady_clock::time_point until);
 
     Worker current_;
     std::vector<Worker> leftBehind_;

@@ -1,8 +1,6 @@
 #include "capture/reception.hpp"
 
-#include <mutex>
 #include <string>
-#include <system_error>
 
 #include "capture/receive_thread.hpp"
 #include "resources/console_ids.hpp"
@@ -17,58 +15,24 @@ using namespace resources::console;
 constexpr int kReceiveTimerMs = 40;
 // How long a stop waits for the receive thread before it leaves it behind.
 constexpr std::chrono::milliseconds kStopDeadline{3000};
+// The pause after a stop in the close sequence.
+constexpr int kAfterStopMs = 100;
 
-// Write failures, reported once per file as a line of the output list. They
-// happen on the receive thread, so the line is handed to the user-interface
-// thread; once the console is gone nothing is reported.
-class WriteErrorReport final : public WriteErrorSink, public std::enable_shared_from_this<WriteErrorReport> {
+class ReceptionImpl final : public Reception {
 public:
-    explicit WriteErrorReport(app::ConsoleSeam& console) : console_(&console) {}
-
-    void writeFailed(const std::filesystem::path& path, int error) override {
-        std::string line = path.string() + "Write file failed! " + std::system_category().message(error);
-        const std::lock_guard lock(mutex_);
-        if (!console_) return;
-        console_->host().post([self = weak_from_this(), line = std::move(line)] {
-            if (const auto report = self.lock()) report->show(line);
-        });
-    }
-
-    // The console is going away.
-    void detach() {
-        const std::lock_guard lock(mutex_);
-        console_ = nullptr;
-    }
-
-private:
-    void show(const std::string& line) {
-        const std::lock_guard lock(mutex_);
-        if (console_) console_->appendLine(line);
-    }
-
-    std::mutex mutex_;
-    app::ConsoleSeam* console_;
-};
-
-class Reception final : public app::Subsystem {
-public:
-    explicit Reception(app::ConsoleSeam& console)
-        : console_(console), report_(std::make_shared<WriteErrorReport>(console)) {
+    explicit ReceptionImpl(ui::ConsoleSeam& console)
+        : console_(console),
+          hub_(ReceptionHub::create(console.host(), [&console](std::string_view line) { console.appendLine(line); })) {
         ui::Dialog& d = console_.dialog();
         d.onClick(kRecvData, [this] { toggle(); });
-        d.onClick(kSaveFile, [this] { save_.store(console_.dialog().checked(kSaveFile), std::memory_order_relaxed); });
-        console_.setReceptionSwitch([this] { toggle(); });
-        console_.onShutdown([this] {
-            if (!session_ && !thread_.running()) return;
-            console_.dialog().setChecked(kRecvData, false);
-            stop();
-        });
+        d.onClick(kSaveFile, [this] { hub_->setSaving(console_.dialog().checked(kSaveFile)); });
+        console_.onClosing([this] { return stopForClose(); });
+        console_.onShutdown([this] { end(); });
     }
 
-    ~Reception() override {
-        report_->detach();
-        if (session_ || thread_.running()) stop();
-    }
+    ~ReceptionImpl() override { end(); }
+
+    ReceptionHub& hub() override { return *hub_; }
 
 private:
     void toggle() {
@@ -77,6 +41,34 @@ private:
         } else {
             stop();
         }
+    }
+
+    // The close sequence's first step: reception stops before the card closes.
+    bool stopForClose() {
+        if (console_.dialog().checked(kRecvData)) {
+            console_.dialog().setChecked(kRecvData, false);
+            toggle();
+            console_.host().sleep(kAfterStopMs);
+        }
+        if (common::read(hub_->stats().receiving) != 0) {
+            console_.message(resources::kStrStopRecvFirst);
+            return false;
+        }
+        return true;
+    }
+
+    // The console ends: whatever runs stops, a thread held up is let go at
+    // once with every file it is not writing finished, and the hub closes so
+    // that such a thread touches nothing more when it comes back.
+    void end() {
+        if (ended_) return;
+        ended_ = true;
+        if (session_ || thread_.running()) {
+            console_.dialog().setChecked(kRecvData, false);
+            stop();
+        }
+        hub_->close();
+        thread_.letGo(kStopDeadline, packLocalTime(console_.host().now()));
     }
 
     void refuse(int stringId) {
@@ -102,20 +94,19 @@ private:
         link.registerDataEvent();
 
         ui::Host& host = console_.host();
-        app::ConsoleState& state = console_.state();
-        auto session = std::make_shared<ReceiveSession>(areas, state, save_, [&host] { return host.now(); }, report_);
-        const int device = state.openDeviceNumber.load(std::memory_order_relaxed);
-        if (auto failed = session->files.open(host.root(), device, packLocalTime(host.now()), *report_)) {
+        auto session = std::make_shared<ReceiveSession>(areas, hub_);
+        if (auto failed = session->files.open(host.root(), console_.openDeviceNumber(), packLocalTime(host.now()),
+                                              *hub_, &hub_->closedFlag())) {
             console_.messageText(failed->string() + std::string(resources::loadString(resources::kStrOpenFileFailed)));
             refuse(resources::kStrOpenFileFailedRecv);
             closeEvent();
             return;
         }
-        clearCounters(state.stats);
-        state.secondsCounter.store(0, std::memory_order_relaxed);
-        state.receiving.store(1, std::memory_order_relaxed);
+        common::ReceiveStats& stats = hub_->stats();
+        clearCounters(stats);
+        common::set(stats.seconds, 0);
+        common::set(stats.receiving, 1);
         host.setTimer(console_.dialog(), kReceiveTimer, kReceiveTimerMs);
-        state.receiveTimerOn = true;
         session_ = session;
         thread_.start(std::move(session), link);
     }
@@ -123,10 +114,8 @@ private:
     void stop() {
         // The thread first: the files are finished only once it can't touch them.
         const ReceiveThread::Ended ended = thread_.end(kStopDeadline);
-        app::ConsoleState& state = console_.state();
         console_.host().killTimer(console_.dialog(), kReceiveTimer);
-        state.receiveTimerOn = false;
-        state.receiving.store(0, std::memory_order_relaxed);
+        common::set(hub_->stats().receiving, 0);
         if (session_) {
             if (ended == ReceiveThread::Ended::kBusy) {
                 console_.appendLine("Recving thread is busy, its files are closed when it ends!");
@@ -148,32 +137,31 @@ private:
 
     // What a start clears; block counts, the largest length and the bytes of
     // this second carry on.
-    static void clearCounters(ReceiveStats& stats) {
-        ReceiveCounters& c = stats.counters;
+    static void clearCounters(common::ReceiveStats& stats) {
+        using common::Counter;
+        common::ReceiveCounters& c = stats.counters;
         for (Counter* counter : {&c.wakeUps, &c.encodedNotices, &c.originalVideoNotices, &c.previewNotices,
                                  &c.lastEncodedLength}) {
-            set(*counter, 0);
+            common::set(*counter, 0);
         }
-        for (StreamSlot& s : stats.slotTable) {
+        for (common::StreamSlot& s : stats.slotTable) {
             for (Counter* counter : {&s.bitRate, &s.byteAccumulator, &s.plainLastSecond, &s.plainAccumulator,
                                      &s.markedLastSecond, &s.markedAccumulator, &s.previewLastSecond,
                                      &s.previewAccumulator}) {
-                set(*counter, 0);
+                common::set(*counter, 0);
             }
         }
     }
 
-    app::ConsoleSeam& console_;
-    std::shared_ptr<WriteErrorReport> report_;
-    std::atomic<bool> save_{false};
+    ui::ConsoleSeam& console_;
+    std::shared_ptr<ReceptionHub> hub_;
     std::shared_ptr<ReceiveSession> session_;
     ReceiveThread thread_;
+    bool ended_ = false;
 };
 
 }  // namespace
 
-std::unique_ptr<app::Subsystem> attachReception(app::ConsoleSeam& console) {
-    return std::make_unique<Reception>(console);
-}
+std::unique_ptr<Reception> attachReception(ui::ConsoleSeam& console) { return std::make_unique<ReceptionImpl>(console); }
 
 }  // namespace pemblor::capture

@@ -8,8 +8,10 @@
 
 namespace pemblor::capture {
 
-bool RecordingFile::open(const std::filesystem::path& path, Mode mode, WriteErrorSink& sink) {
+bool RecordingFile::open(const std::filesystem::path& path, Mode mode, WriteErrorSink& sink,
+                         const std::atomic<bool>* stop) {
     close();
+    const std::lock_guard lock(mutex_);
     int flags = O_CLOEXEC | O_CREAT;
     flags |= mode == Mode::kFresh ? O_RDWR : O_WRONLY;
     if (mode == Mode::kAppend) flags |= O_APPEND;
@@ -31,10 +33,22 @@ bool RecordingFile::open(const std::filesystem::path& path, Mode mode, WriteErro
     error_ = 0;
     path_ = path;
     sink_ = &sink;
+    stop_ = stop;
     return true;
 }
 
+bool RecordingFile::isOpen() const {
+    const std::lock_guard lock(mutex_);
+    return fd_ >= 0;
+}
+
+bool RecordingFile::failed() const {
+    const std::lock_guard lock(mutex_);
+    return error_ != 0;
+}
+
 void RecordingFile::append(std::span<const std::uint8_t> bytes) {
+    const std::lock_guard lock(mutex_);
     if (fd_ < 0 || error_ != 0 || bytes.empty()) return;
     iovec one{const_cast<std::uint8_t*>(bytes.data()), bytes.size()};
     writeAll(&one, 1);
@@ -49,6 +63,8 @@ void RecordingFile::writeQueued() {
 
 bool RecordingFile::writeAll(iovec* vec, int count) {
     while (count > 0) {
+        // Checked again after a write that was held up: the bytes may be gone.
+        if (stopped()) return false;
         const ssize_t n = ::writev(fd_, vec, count);
         if (n < 0) {
             if (errno == EINTR) continue;
@@ -75,6 +91,11 @@ bool RecordingFile::writeAll(iovec* vec, int count) {
 }
 
 void RecordingFile::writeAt(std::uint64_t offset, std::span<const std::uint8_t> bytes) {
+    const std::lock_guard lock(mutex_);
+    writeAtLocked(offset, bytes);
+}
+
+void RecordingFile::writeAtLocked(std::uint64_t offset, std::span<const std::uint8_t> bytes) {
     if (fd_ < 0) return;
     std::size_t done = 0;
     while (done < bytes.size()) {
@@ -95,11 +116,35 @@ void RecordingFile::fail(int error) {
 }
 
 void RecordingFile::close() {
+    const std::lock_guard lock(mutex_);
+    closeLocked();
+}
+
+void RecordingFile::closeLocked() {
     if (fd_ < 0) return;
-    flush();
+    flushLocked();
     ::close(fd_);  // also releases the lock of a kFresh file
     fd_ = -1;
     queued_ = 0;
+}
+
+void RecordingFile::finish(std::span<const std::uint8_t> header) {
+    const std::lock_guard lock(mutex_);
+    finishLocked(header);
+}
+
+bool RecordingFile::finishIfIdle(std::span<const std::uint8_t> header) {
+    const std::unique_lock lock(mutex_, std::try_to_lock);
+    if (!lock.owns_lock()) return false;
+    finishLocked(header);
+    return true;
+}
+
+void RecordingFile::finishLocked(std::span<const std::uint8_t> header) {
+    if (fd_ < 0) return;
+    flushLocked();
+    if (!header.empty()) writeAtLocked(0, header);
+    closeLocked();
 }
 
 }  // namespace pemblor::capture

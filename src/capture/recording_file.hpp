@@ -4,12 +4,18 @@
 // next flush) and written together in one gathered write. The first failing
 // write is reported to the sink, once; the file takes nothing more after it,
 // so one full disk or removed folder never stops the other files.
+// Every operation holds the file's own lock, so that a console that ends
+// while the receive thread is held inside one file's write can finish the
+// others (finishIfIdle); once the stop flag given at open is set, bytes
+// that were handed over (they point into the card's areas) are dropped.
 #include <sys/uio.h>
 
 #include <array>
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
+#include <mutex>
 #include <span>
 
 namespace pemblor::capture {
@@ -38,34 +44,51 @@ public:
     RecordingFile& operator=(const RecordingFile&) = delete;
 
     // False when the file can't be opened, or in kFresh mode when another
-    // console holds it.
-    bool open(const std::filesystem::path& path, Mode mode, WriteErrorSink& sink);
-    bool isOpen() const { return fd_ >= 0; }
-    bool failed() const { return error_ != 0; }
+    // console holds it. stop, when given, must outlive the file.
+    bool open(const std::filesystem::path& path, Mode mode, WriteErrorSink& sink,
+              const std::atomic<bool>* stop = nullptr);
+    bool isOpen() const;
+    bool failed() const;
     const std::filesystem::path& path() const { return path_; }
 
     void append(std::span<const std::uint8_t> bytes);
     // Queues bytes for the next flush (flushing first when the queue is full).
     void queue(std::span<const std::uint8_t> bytes) {
         if (bytes.empty()) return;
-        if (queued_ == kMaxQueued) flush();
+        const std::lock_guard lock(mutex_);
+        if (queued_ == kMaxQueued) flushLocked();
         pending_[queued_++] = {const_cast<std::uint8_t*>(bytes.data()), bytes.size()};
     }
     void flush() {
-        if (queued_ != 0) writeQueued();
+        const std::lock_guard lock(mutex_);
+        flushLocked();
     }
     // Writes bytes at an offset (the header at 0) without moving the end.
     void writeAt(std::uint64_t offset, std::span<const std::uint8_t> bytes);
     void close();
+    // Flushes, writes header at offset 0 (when not empty) and closes: at
+    // once, or only when no other thread is inside an operation on the file
+    // (then true when it did).
+    void finish(std::span<const std::uint8_t> header);
+    bool finishIfIdle(std::span<const std::uint8_t> header);
 
 private:
     static constexpr int kMaxQueued = 64;
 
+    bool stopped() const { return stop_ && stop_->load(std::memory_order_acquire); }
+    void flushLocked() {
+        if (queued_ != 0) writeQueued();
+    }
+    void writeAtLocked(std::uint64_t offset, std::span<const std::uint8_t> bytes);
+    void finishLocked(std::span<const std::uint8_t> header);
+    void closeLocked();
     void writeQueued();
     // Writes every byte of the vectors, across short writes; false on failure.
     bool writeAll(iovec* vec, int count);
     void fail(int error);
 
+    mutable std::mutex mutex_;
+    const std::atomic<bool>* stop_ = nullptr;
     int fd_ = -1;
     int error_ = 0;
     std::filesystem::path path_;

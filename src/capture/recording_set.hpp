@@ -4,16 +4,19 @@
 // DSP debug file "DSPDEBUG<dev>.LOG" (grown from period to period) and the
 // raw video file "ORGVIDEO<dev>.YUV".
 #include <array>
+#include <atomic>
 #include <cstdint>
 #include <filesystem>
 #include <optional>
 #include <string>
 
-#include "capture/receive_stats.hpp"
+#include "common/receive_stats.hpp"
 #include "capture/recording_file.hpp"
 #include "capture/recording_header.hpp"
 
 namespace pemblor::capture {
+
+using common::kSlotCount;
 
 // The console's names of the files, before they are placed in the data root.
 std::string streamFileName(int device, std::size_t slot);
@@ -30,12 +33,17 @@ public:
     // Opens the files under root in order, all eight stream headers carrying
     // startTime, and stops at the first that can't be opened: the files
     // opened before it are finished and closed again, and its path returned.
+    // Writes stop taking the bytes handed over once stop is set (it must
+    // outlive the set).
     std::optional<std::filesystem::path> open(const std::filesystem::path& root, int device, std::uint32_t startTime,
-                                              WriteErrorSink& sink);
+                                              WriteErrorSink& sink, const std::atomic<bool>* stop = nullptr);
     // Puts endTime into each open stream file's header and closes every file:
     // the stream files, then the debug file, then the raw video file.
     void finish(std::uint32_t endTime);
-    bool isOpen() const { return open_; }
+    // The same for every file that no other thread is writing now; a thread
+    // held inside a write finishes its file itself (finish) as it ends.
+    void finishIdle(std::uint32_t endTime);
+    bool isOpen() const { return open_.load(std::memory_order_acquire); }
 
     RecordingFile& stream(std::size_t slot) { return streams_[slot]; }
     RecordingFile& debugLog() { return debugLog_; }
@@ -48,7 +56,7 @@ private:
     std::array<RecordingHeader, kSlotCount> headers_;
     RecordingFile debugLog_;
     RecordingFile video_;
-    bool open_ = false;
+    std::atomic<bool> open_{false};
 };
 
 }  // namespace pemblor::capture

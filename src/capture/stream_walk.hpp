@@ -6,8 +6,9 @@
 #include <cstddef>
 #include <cstdint>
 #include <span>
+#include <type_traits>
 
-#include "capture/receive_stats.hpp"
+#include "common/receive_stats.hpp"
 #include "driver/little_endian.hpp"
 
 namespace pemblor::capture {
@@ -31,7 +32,8 @@ struct StreamBlock {
 // is false and the walk ends there). A header that ends exactly at the end of
 // the run has no payload byte and is not read. A block is marked when the
 // word after its header is kMarkedBlockWord, read even when the payload is
-// empty, as long as the word lies inside the area.
+// empty, as long as the word lies inside the area. An onBlock that returns
+// bool ends the walk by returning false.
 template <typename OnBlock>
 void walkStreamBlocks(std::span<const std::uint8_t> area, std::uint32_t n, OnBlock&& onBlock) {
     const std::size_t end = n < area.size() ? n : area.size();
@@ -39,12 +41,16 @@ void walkStreamBlocks(std::span<const std::uint8_t> area, std::uint32_t n, OnBlo
     while (pos + kBlockHeaderSize < end) {
         StreamBlock block;
         block.payloadLength = driver::loadU32(area, pos) - static_cast<std::uint32_t>(kBlockHeaderSize);
-        block.slot = slotOfStreamId(driver::loadU32(area, pos + 4));
+        block.slot = common::slotOfStreamId(driver::loadU32(area, pos + 4));
         pos += kBlockHeaderSize;
         block.marked = pos + 4 <= area.size() && driver::loadU32(area, pos) == kMarkedBlockWord;
         block.whole = block.payloadLength <= end - pos;
         if (block.whole) block.payload = area.subspan(pos, block.payloadLength);
-        onBlock(static_cast<const StreamBlock&>(block));
+        if constexpr (std::is_same_v<decltype(onBlock(static_cast<const StreamBlock&>(block))), bool>) {
+            if (!onBlock(static_cast<const StreamBlock&>(block))) return;
+        } else {
+            onBlock(static_cast<const StreamBlock&>(block));
+        }
         if (!block.whole) return;
         pos += block.payloadLength;
     }

@@ -2,8 +2,9 @@
 
 #include <cstdint>
 
-#include "app/printf_line.hpp"
-#include "dsp/prepare.hpp"
+#include "common/printf_line.hpp"
+#include "driver/dsp_poll.hpp"
+#include "program/prepare.hpp"
 #include "resources/console_ids.hpp"
 #include "resources/string_table.hpp"
 
@@ -13,15 +14,17 @@ namespace {
 
 using namespace resources::console;
 
-constexpr int kChannelBoxCount = 8;  // 1047..1054
+constexpr ui::LockedControl kLocked[] = {{kResetDsp, true, false}, {kLoadP, true, false}, {kInterDsp, true, false}};
 
-class BootControl final : public app::Subsystem {
+class BootControl final : public ui::Subsystem {
 public:
-    explicit BootControl(app::ConsoleSeam& console) : console_(console) {
+    BootControl(ui::ConsoleSeam& console, std::function<void()> channelsSwitchedOff)
+        : console_(console), channelsSwitchedOff_(std::move(channelsSwitchedOff)) {
         ui::Dialog& d = console_.dialog();
         d.onClick(kResetDsp, [this] { guarded([this] { reset(); }); });
         d.onClick(kLoadP, [this] { guarded([this] { load(); }); });
         d.onClick(kInterDsp, [this] { guarded([this] { start(); }); });
+        console_.addLockedControls(kLocked);
     }
 
 private:
@@ -37,19 +40,19 @@ private:
     void reset() {
         if (!console_.link().resetDsp()) return;
         console_.appendLine("复位DSP完成        OK !!!");
-        // The reset switches the card's channels off; the boxes say so without a request.
-        for (int i = 0; i < kChannelBoxCount; ++i) console_.dialog().setChecked(kChannelSwitchFirst + i, false);
+        // The reset switches the card's channels off.
+        channelsSwitchedOff_();
     }
 
     void load() {
         const std::optional<std::filesystem::path> chosen =
             console_.host().openFile({"IMG Files(*.img)|*.img|All Files(*.*)|*.*||", "IMG", "*.img"});
         if (!chosen) return;
-        const std::optional<LoadImage> image = prepare(console_.host(), &console_.dialog(), *chosen);
+        const std::optional<program::LoadImage> image = program::prepare(console_.host(), &console_.dialog(), *chosen);
         if (!image) return;
-        console_.appendLine(app::printfLine("Load %s to DSP finished OK!!!", chosen->filename().string().c_str()));
+        console_.appendLine(common::printfLine("Load %s to DSP finished OK!!!", chosen->filename().string().c_str()));
         std::uint32_t index = 0;
-        for (const LoadBlock& block : image->blocks()) {
+        for (const program::LoadBlock& block : image->blocks()) {
             // The driver must take the whole record: header and data.
             const std::uint32_t expected = block.length() + 8;
             if (console_.link().loadBlock(index++, block.address, block.data) != expected) {
@@ -62,28 +65,24 @@ private:
         driver::DriverLink& link = console_.link();
         if (!link.interruptDsp()) return;
         console_.appendLine("发中断到DSP完成    OK !!!");
-        std::uint32_t state = 0;
-        int waits = 0;
-        for (;;) {
-            if (link.dspState(state) && state == driver::kDspRunning) break;
-            console_.host().sleep(kPollIntervalMs);
-            if (++waits == kStartPolls) break;
-        }
-        if (state != driver::kDspRunning) {
+        const std::optional<int> waits =
+            driver::waitForDspRunning(link, kStartPolls, [this](int ms) { console_.host().sleep(ms); });
+        if (!waits) {
             console_.message(resources::kStrDspNotRunning);
             return;
         }
         // Counted in waits, not measured: the operator sees the polling granularity.
-        console_.appendLine(app::printfLine("DSP starting takes: %d ms", kPollIntervalMs * waits));
+        console_.appendLine(common::printfLine("DSP starting takes: %d ms", driver::kDspPollIntervalMs * *waits));
     }
 
-    app::ConsoleSeam& console_;
+    ui::ConsoleSeam& console_;
+    std::function<void()> channelsSwitchedOff_;
 };
 
 }  // namespace
 
-std::unique_ptr<app::Subsystem> attachBootControl(app::ConsoleSeam& console) {
-    return std::make_unique<BootControl>(console);
+std::unique_ptr<ui::Subsystem> attachBootControl(ui::ConsoleSeam& console, std::function<void()> channelsSwitchedOff) {
+    return std::make_unique<BootControl>(console, std::move(channelsSwitchedOff));
 }
 
 }  // namespace pemblor::dsp

@@ -5,10 +5,10 @@
 // memory, write its length and ring the matching doorbell.
 #include <memory>
 
-#include "app/console_seam.hpp"
+#include "ui/console_seam.hpp"
 
 namespace pemblor::dsp {
 
-std::unique_ptr<app::Subsystem> attachDebugCommands(app::ConsoleSeam& console);
+std::unique_ptr<ui::Subsystem> attachDebugCommands(ui::ConsoleSeam& console);
 
 }  // namespace pemblor::dsp

@@ -3,7 +3,7 @@
 #include <QKeySequence>
 #include <iostream>
 
-#include "app/data_root.hpp"
+#include "common/data_root.hpp"
 #include "driver/tracing_transport.hpp"
 #include "gui/console_layout.hpp"
 #include "gui/dialog_view.hpp"
@@ -11,9 +11,9 @@
 #include "gui/statistics_window.hpp"
 #include "resources/dialogs.hpp"
 #include "resources/string_table.hpp"
-#include "sim/sim_report.hpp"
-#include "sim/sim_settings.hpp"
-#include "sim/sim_transport.hpp"
+#include "sim/settings/sim_report.hpp"
+#include "sim/settings/sim_settings.hpp"
+#include "sim/card/sim_transport.hpp"
 
 namespace pemblor::gui {
 
@@ -35,7 +35,7 @@ std::unique_ptr<Desktop> Desktop::create(const DesktopOptions& options, std::str
         transport = d->traced_.get();
     }
     d->link_ = std::make_unique<driver::DriverLink>(*transport);
-    d->host_ = std::make_unique<QtHost>(app::resolveDataRoot(options.root));
+    d->host_ = std::make_unique<QtHost>(common::resolveDataRoot(options.root));
     d->renderer_ = std::make_unique<QtRenderer>(*d->host_);
     app::ConsoleOptions consoleOptions{options.supportEmail};
     consoleOptions.renderer = d->renderer_.get();
@@ -53,7 +53,7 @@ std::unique_ptr<Desktop> Desktop::create(const DesktopOptions& options, std::str
     d->host_->addViewHook([console](DialogView& view) {
         if (view.dialog().id() != resources::kConsoleDialogId) return;
         view.addMenuEntry(QStringLiteral("Statistics"), QKeySequence(Qt::Key_F2),
-                          [console, &view] { showStatistics(view, console->state().history); });
+                          [console, &view] { showStatistics(view, console->statusHistory()); });
     });
     return d;
 }

@@ -10,7 +10,7 @@ const QStringList kSlotNames = {"Chan1", "Chan2", "Chan3", "Chan4", "SubChan1", 
 const QStringList kChannelNames = {"Chan1", "Chan2", "Chan3", "Chan4"};
 
 // The figure of series k in one sample.
-double figure(const app::StatusSample& s, StatisticsPlot plot, qsizetype k) {
+double figure(const status::StatusSample& s, StatisticsPlot plot, qsizetype k) {
     const auto i = static_cast<std::size_t>(k);
     switch (plot) {
         case StatisticsPlot::BitRate: return s.bitRate[i] / 1024.0;  // kbit/s, as the channel lines count
@@ -43,7 +43,7 @@ QStringList seriesNames(StatisticsPlot plot) {
     return {};
 }
 
-double fillPlot(const app::StatusHistory& history, StatisticsPlot plot, QList<QList<QPointF>>& series) {
+double fillPlot(const status::StatusHistory& history, StatisticsPlot plot, QList<QList<QPointF>>& series) {
     double top = 0;
     const std::size_t n = history.size();
     const std::uint64_t newest = n ? history.newest().tick : 0;
@@ -53,7 +53,7 @@ double fillPlot(const app::StatusHistory& history, StatisticsPlot plot, QList<QL
         points.clear();
         points.reserve(static_cast<qsizetype>(n));
         for (std::size_t i = 0; i < n; ++i) {
-            const app::StatusSample& s = history.at(i);
+            const status::StatusSample& s = history.at(i);
             const double y = figure(s, plot, k);
             points.append(QPointF(-static_cast<double>(newest - s.tick), y));
             top = std::max(top, y);

@@ -7,7 +7,7 @@
 #include <QString>
 #include <QStringList>
 
-#include "app/status_history.hpp"
+#include "status/status_history.hpp"
 
 namespace pemblor::gui {
 
@@ -22,6 +22,6 @@ QStringList seriesNames(StatisticsPlot plot);
 // Fills series[k] with the points of series k of the plot (series must hold
 // seriesNames(plot).size() lists); the lists are reused, not reallocated.
 // Returns the largest y, 0 for an empty history.
-double fillPlot(const app::StatusHistory& history, StatisticsPlot plot, QList<QList<QPointF>>& series);
+double fillPlot(const status::StatusHistory& history, StatisticsPlot plot, QList<QList<QPointF>>& series);
 
 }  // namespace pemblor::gui

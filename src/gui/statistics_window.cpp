@@ -13,7 +13,7 @@ namespace pemblor::gui {
 namespace {
 
 constexpr int kPollMs = 250;
-constexpr double kSeconds = static_cast<double>(app::StatusHistory::kCapacity);
+constexpr double kSeconds = static_cast<double>(status::StatusHistory::kCapacity);
 
 // Each channel keeps its colour in every plot; a sub-stream is drawn dashed
 // in the colour of its channel.
@@ -28,7 +28,7 @@ QPen seriesPen(StatisticsPlot kind, qsizetype k) {
 
 }  // namespace
 
-StatisticsWindow::StatisticsWindow(const app::StatusHistory& history, QWidget* parent)
+StatisticsWindow::StatisticsWindow(const status::StatusHistory& history, QWidget* parent)
     : QWidget(parent, Qt::Window), history_(history) {
     setWindowTitle(QStringLiteral("Statistics"));
     resize(960, 680);
@@ -101,7 +101,7 @@ QChart* StatisticsWindow::chart(StatisticsPlot kind) const { return plot(kind).c
 
 QList<QLineSeries*> StatisticsWindow::series(StatisticsPlot kind) const { return plot(kind).lines; }
 
-StatisticsWindow* showStatistics(QWidget& owner, const app::StatusHistory& history) {
+StatisticsWindow* showStatistics(QWidget& owner, const status::StatusHistory& history) {
     auto* window = owner.findChild<StatisticsWindow*>(QString(), Qt::FindDirectChildrenOnly);
     if (!window) {
         window = new StatisticsWindow(history, &owner);

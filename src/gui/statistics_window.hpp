@@ -13,7 +13,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "app/status_history.hpp"
+#include "status/status_history.hpp"
 #include "gui/statistics_feed.hpp"
 
 class QChart;
@@ -26,7 +26,7 @@ class StatisticsWindow : public QWidget {
     Q_OBJECT
 public:
     // The history must outlive the window.
-    explicit StatisticsWindow(const app::StatusHistory& history, QWidget* parent = nullptr);
+    explicit StatisticsWindow(const status::StatusHistory& history, QWidget* parent = nullptr);
 
     // Redraws when the history holds samples not shown yet.
     void refresh();
@@ -45,7 +45,7 @@ private:
     void addPlot(StatisticsPlot kind, int row, int column);
     const Plot& plot(StatisticsPlot kind) const;
 
-    const app::StatusHistory& history_;
+    const status::StatusHistory& history_;
     std::vector<Plot> plots_;
     std::uint64_t shown_ = ~std::uint64_t{0};
     QTimer poll_;
@@ -53,6 +53,6 @@ private:
 
 // Shows the statistics window of owner, made on first use (one per owner);
 // closing it deletes it. Returns it.
-StatisticsWindow* showStatistics(QWidget& owner, const app::StatusHistory& history);
+StatisticsWindow* showStatistics(QWidget& owner, const status::StatusHistory& history);
 
 }  // namespace pemblor::gui

@@ -2,9 +2,11 @@
 
 #include <fstream>
 
-#include "memory/data_to_write.hpp"
+#include "common/data_to_write.hpp"
 
 namespace pemblor::memory {
+
+using common::kDataCapacity;
 
 ui::FileRequest dataFileRequest() {
     return {"CMD Files(*.cmd)|*.cmd|All Files(*.*)|*.*||", "CMD", "*.cmd"};

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "app/printf_line.hpp"
+#include "common/printf_line.hpp"
 #include "driver/little_endian.hpp"
 
 namespace pemblor::memory {
@@ -78,14 +78,5 @@ TransferResult writeMemory(driver::DriverLink& link, Transfer t, TransferBuffer&
     return {t, rcount, data};
 }
 
-std::string readHeader(int bar, std::uint32_t address, std::uint32_t length, std::uint32_t rcount) {
-    return app::printfLine("Read:  Bar=%d Addr=0x%08X ,Length=%d RCount=%d", bar, address, static_cast<int>(length),
-                           static_cast<int>(rcount));
-}
-
-std::string writeHeader(int bar, std::uint32_t address, std::uint32_t length, std::uint32_t rcount) {
-    return app::printfLine("Write: Bar=%d Addr=0x%08X ,Length=%d RCount=%d", bar, address, static_cast<int>(length),
-                           static_cast<int>(rcount));
-}
 
 }  // namespace pemblor::memory

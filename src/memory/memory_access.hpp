@@ -55,8 +55,5 @@ TransferResult readMemory(driver::DriverLink& link, Transfer t, TransferBuffer& 
 // after the request.
 TransferResult writeMemory(driver::DriverLink& link, Transfer t, TransferBuffer& buffer);
 
-// "Read:  Bar=%d Addr=0x%08X ,Length=%d RCount=%d" and its Write twin.
-std::string readHeader(int bar, std::uint32_t address, std::uint32_t length, std::uint32_t rcount);
-std::string writeHeader(int bar, std::uint32_t address, std::uint32_t length, std::uint32_t rcount);
 
 }  // namespace pemblor::memory

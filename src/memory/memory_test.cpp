@@ -4,9 +4,18 @@
 #include <array>
 #include <optional>
 
-#include "app/printf_line.hpp"
+#include "common/printf_line.hpp"
 
 namespace pemblor::memory {
+
+using common::LineSink;
+using driver::kDsppOffset;
+using driver::kExternalFirstPage;
+using driver::kHdcrOffset;
+using driver::kMemoryBar;
+using driver::kOnChipPage;
+using driver::kRegisterBar;
+using driver::writeWordBytes;
 
 namespace {
 
@@ -56,7 +65,7 @@ public:
         for (std::uint32_t at = 0; at < kOnChipWritten; at += kTestPieceSize) link_.writeBytes(kMemoryBar, at, piece_);
         for (std::uint32_t at = 0; at < kOnChipChecked; at += kTestPieceSize) {
             if (const auto wrong = checkPiece(pattern, at)) {
-                appendLine_(app::printfLine("Chip storage written %s failed! Location %dk Read Value%02X",
+                appendLine_(common::printfLine("Chip storage written %s failed! Location %dk Read Value%02X",
                                             patternName(pattern), static_cast<int>(at / kTestPieceSize), *wrong));
             }
         }
@@ -69,7 +78,7 @@ public:
             link_.writeBytes(kMemoryBar, 0, piece_);
             // The number printed is the page index, not a count of megabytes.
             if (const auto wrong = checkPiece(pattern, 0)) {
-                appendLine_(app::printfLine("Chip storage written %s failed! Location %dM Read Value%02X",
+                appendLine_(common::printfLine("Chip storage written %s failed! Location %dM Read Value%02X",
                                             patternName(pattern), static_cast<int>(i), *wrong));
             }
         }

@@ -7,11 +7,13 @@
 #include <cstdint>
 
 #include "driver/driver_link.hpp"
-#include "memory/card_registers.hpp"
-#include "memory/result_dump.hpp"
+#include "driver/card_registers.hpp"
+#include "common/result_dump.hpp"
 #include "ui/host.hpp"
 
 namespace pemblor::memory {
+
+using common::LineSink;
 
 inline constexpr std::uint32_t kExternalPagesTested = 32;
 inline constexpr std::size_t kTestPieceSize = 1024;

@@ -3,10 +3,10 @@
 // spaces, "Load" and "Save" of data-to-write files, and "6 MemTest".
 #include <memory>
 
-#include "app/console_seam.hpp"
+#include "ui/console_seam.hpp"
 
 namespace pemblor::memory {
 
-std::unique_ptr<app::Subsystem> attachMemoryTools(app::ConsoleSeam& console);
+std::unique_ptr<ui::Subsystem> attachMemoryTools(ui::ConsoleSeam& console);
 
 }  // namespace pemblor::memory

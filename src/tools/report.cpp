@@ -4,10 +4,10 @@
 #include <string>
 #include <system_error>
 
-#include "app/data_root.hpp"
-#include "app/info_dump.hpp"
-#include "app/printf_line.hpp"
-#include "app/status_monitor.hpp"
+#include "common/data_root.hpp"
+#include "common/printf_line.hpp"
+#include "driver/card_identity.hpp"
+#include "driver/info_dump.hpp"
 #include "resources/console_ids.hpp"
 #include "resources/string_table.hpp"
 #include "tools/report_log.hpp"
@@ -18,18 +18,21 @@ namespace {
 
 using namespace resources::console;
 
-constexpr int kDeviceCount = 32;
 constexpr std::uint32_t kCategoryCount = 15;
 constexpr std::size_t kInfoBufferSize = 256;
 
-class Report final : public app::Subsystem {
+class ReportImpl final : public Report {
 public:
-    explicit Report(app::ConsoleSeam& console) : console_(console) {
+    ReportImpl(ui::ConsoleSeam& console, ReportOptions options, std::vector<ui::ReportSource*> sources)
+        : console_(console), options_(std::move(options)), sources_(std::move(sources)) {
         ui::Dialog& d = console_.dialog();
         d.onClick(kShowAllInf, [this] { showAllInformation(); });
         d.onClick(kSaveLog, [this] { save(); });
         d.onClick(kEmailLabel, [this] { showEmail(); });
+        d.setText(kEmailLabel, "Email:");
     }
+
+    bool logSaveFailed() const override { return logSaveFailed_; }
 
 private:
     void showAllInformation() {
@@ -43,7 +46,7 @@ private:
         }
         const int item = console_.dialog().selection(kDevice);
         console_.clearList();
-        reportDevice(item);
+        reportDevice(item, false);
         save();
     }
 
@@ -57,55 +60,49 @@ private:
         }
         console_.clearList();
         driver::DriverLink& link = console_.link();
-        for (int n = 0; n < kDeviceCount; ++n) {
+        for (int n = 0; n < driver::kDeviceCount; ++n) {
             link.openDevice(driver::DriverLink::devicePath(n));
             if (!console_.deviceOpen()) continue;
             console_.openFollowUp(n);
-            // No status tick has run for this device yet: its driver counters
-            // are read now, so that the report does not show another card's.
-            std::array<std::uint8_t, app::kCounterAnswerSize> counters{};
-            app::refreshDriverCounters(console_.dialog(), link, counters);
-            reportDevice(n);
+            // No status tick has run for this device yet: its sources read it now.
+            reportDevice(n, true);
             console_.closeSequence();
         }
         save();
-        if (console_.options().reportSavesLog) {
-            console_.messageText("Please send file " + logPath().string() + " to Email: " +
-                                 supportAddress(console_.options()));
+        if (options_.savesLog) {
+            console_.messageText("Please send file " + logPath().string() + " to Email: " + supportAddress(options_));
         }
     }
 
     // The report of the open device under item i of the device list.
-    void reportDevice(int item) {
+    void reportDevice(int item, bool justOpened) {
         ui::Dialog& d = console_.dialog();
         const ui::LocalTime t = console_.host().now();
         const std::string name(d.item(kDevice, static_cast<std::size_t>(item)));
-        console_.appendLine(app::printfLine("Dev ID: %s Current Time: %d.%d.%d %d:%d:%d", name.c_str(), t.year,
+        console_.appendLine(common::printfLine("Dev ID: %s Current Time: %d.%d.%d %d:%d:%d", name.c_str(), t.year,
                                             t.month, t.day, t.hour, t.minute, t.second));
-        console_.appendLine("Version information: " + d.text(kVerInfLine));
-        console_.appendLine("NormalC: " + d.text(kNormalLine));
-        console_.appendLine("ErrorC: " + d.text(kErrorLine));
+        const common::LineSink append = [this](std::string_view line) { console_.appendLine(line); };
+        for (ui::ReportSource* source : sources_) source->reportLines(justOpened, append);
         // One buffer for all categories: a short or failed answer leaves the
         // bytes of the categories before it, which category 9's line may use.
         std::array<std::uint8_t, kInfoBufferSize> info{};
-        const memory::LineSink append = [this](std::string_view line) { console_.appendLine(line); };
         for (std::uint32_t c = 0; c < kCategoryCount; ++c) {
             const std::uint32_t count = console_.link().deviceInfo(c, info);
-            app::appendCategoryDump(d.item(kCategory, c), c, info, count, append);
+            driver::appendCategoryDump(d.item(kCategory, c), c, info, count, append);
         }
     }
 
     std::filesystem::path logPath() {
-        return app::mapConsolePath(console_.host().root(), std::string(kLogFileName));
+        return common::mapConsolePath(console_.host().root(), std::string(kLogFileName));
     }
 
     // Appends the output list to the log file; false when it cannot be opened
     // or written.
     bool save() {
-        if (!console_.options().reportSavesLog) return true;
+        if (!options_.savesLog) return true;
         const std::filesystem::path path = logPath();
         const LogSaveResult result = appendListToLog(console_.dialog(), kOutputList, path);
-        if (result.outcome != LogSave::Saved) console_.state().logSaveFailed = true;
+        if (result.outcome != LogSave::Saved) logSaveFailed_ = true;
         switch (result.outcome) {
             case LogSave::Saved: return true;
             case LogSave::OpenFailed:
@@ -121,20 +118,24 @@ private:
     }
 
     void showEmail() {
-        const std::string text = "Email: " + supportAddress(console_.options());
-        console_.state().emailText = text;
-        console_.dialog().setText(kEmailLabel, text);
+        console_.dialog().setText(kEmailLabel, "Email: " + supportAddress(options_));
     }
 
-    app::ConsoleSeam& console_;
+    ui::ConsoleSeam& console_;
+    ReportOptions options_;
+    std::vector<ui::ReportSource*> sources_;
+    bool logSaveFailed_ = false;
 };
 
 }  // namespace
 
-std::string supportAddress(const app::ConsoleOptions& options) {
+std::string supportAddress(const ReportOptions& options) {
     return options.supportEmail.empty() ? std::string(kDefaultSupportEmail) : options.supportEmail;
 }
 
-std::unique_ptr<app::Subsystem> attachReport(app::ConsoleSeam& console) { return std::make_unique<Report>(console); }
+std::unique_ptr<Report> attachReport(ui::ConsoleSeam& console, ReportOptions options,
+                                     std::vector<ui::ReportSource*> sources) {
+    return std::make_unique<ReportImpl>(console, std::move(options), std::move(sources));
+}
 
 }  // namespace pemblor::tools

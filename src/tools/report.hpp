@@ -6,8 +6,9 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
-#include "app/console_seam.hpp"
+#include "ui/console_seam.hpp"
 
 namespace pemblor::tools {
 
@@ -17,8 +18,24 @@ inline constexpr std::string_view kDefaultSupportEmail = "support@pemblor.exampl
 // The log file, under the data root.
 inline constexpr std::string_view kLogFileName = "C:\\Pemblor.LOG";
 
-std::string supportAddress(const app::ConsoleOptions& options);
+struct ReportOptions {
+    std::string supportEmail;  // empty: kDefaultSupportEmail
+    // The report appends the list to the log file; pemblorctl report clears
+    // it unless --log is given, and prints the report instead.
+    bool savesLog = true;
+};
 
-std::unique_ptr<app::Subsystem> attachReport(app::ConsoleSeam& console);
+class Report : public ui::Subsystem {
+public:
+    // A save of the output list to the log file failed (its message was
+    // shown); pemblorctl report ends with a failure status then.
+    virtual bool logSaveFailed() const = 0;
+};
+
+std::string supportAddress(const ReportOptions& options);
+
+// Each card's section holds, after its first line, the lines of sources in order.
+std::unique_ptr<Report> attachReport(ui::ConsoleSeam& console, ReportOptions options,
+                                     std::vector<ui::ReportSource*> sources);
 
 }  // namespace pemblor::tools

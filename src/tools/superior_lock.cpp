@@ -13,52 +13,29 @@ using namespace resources::console;
 constexpr int kWarningEdit = 1063;
 constexpr int kKeyEdit = 1064;
 
-// One control the lock changes: whether it is enabled and shown when unlocked.
-struct Row {
-    int id;
-    bool enables;  // unlocking enables it, locking disables it
-    bool shows;    // unlocking shows it, locking hides it
-};
-
-// In the order the rows are applied. "Load", "Save", "Send to DSP" and "Send
-// to PCI" start disabled and nothing else would ever enable them, so the lock
-// enables them with the rest of the group; their operations are otherwise
-// unreachable.
-constexpr Row kRows[] = {
-    {kResetDsp, true, false},        {kLoadP, true, false},          {kInterDsp, true, false},
-    {kMemTest, true, false},         {kSetDma, true, false},         {kLabelDataToWrite, false, true},
-    {kLabelDebugNumber, true, true}, {kLabelFileName, false, true},  {kFileLabel, false, true},
-    {kDataToWrite, false, true},     {kDebugNumber, true, true},     {kLoad, true, true},
-    {kSave, true, true},             {kSendToDsp, true, true},       {kSendToPci, true, true},
-    {kDebug, true, true},            {kWrite, true, true},           {kRead, true, true},
-    {kLabelAddressType, true, true}, {kAddressType, true, true},     {kLabelAddress, true, true},
-    {kAddress, true, true},          {kLabelLength, true, true},     {kLength, true, true},
-};
-
 // The list's place: its left top corner in the window is fixed.
 constexpr int kListX = 28;
 constexpr int kListY = 35;
 
-class SuperiorLock final : public app::Subsystem {
+class SuperiorLock final : public ui::Subsystem {
 public:
-    explicit SuperiorLock(app::ConsoleSeam& console) : console_(console) {
+    explicit SuperiorLock(ui::ConsoleSeam& console) : console_(console) {
         console_.dialog().onClick(kSuperiorOp, [this] { toggle(); });
     }
 
 private:
-    bool unlocked() const { return console_.dialog().enabled(kResetDsp); }
-
     void toggle() {
         ui::Dialog& d = console_.dialog();
         bool unlock = false;
-        const bool attempt = !unlocked();
+        const bool attempt = !unlocked_;
         if (!attempt) {
             d.setText(kSuperiorOp, resources::loadString(resources::kStrEnableSuperior));
         } else if (askForKey()) {
             d.setText(kSuperiorOp, resources::loadString(resources::kStrDisableSuperior));
             unlock = true;
         }
-        for (const Row& row : kRows) {
+        unlocked_ = unlock;
+        for (const ui::LockedControl& row : console_.lockedControls()) {
             if (row.enables) d.setEnabled(row.id, unlock);
             if (row.shows) d.setVisible(row.id, unlock);
         }
@@ -83,13 +60,14 @@ private:
         return console_.host().runModal(key) == ui::kIdOk;
     }
 
-    app::ConsoleSeam& console_;
+    ui::ConsoleSeam& console_;
+    bool unlocked_ = false;
     ui::Rect saved_;  // the list's place, taken at each unlock attempt
 };
 
 }  // namespace
 
-std::unique_ptr<app::Subsystem> attachSuperiorLock(app::ConsoleSeam& console) {
+std::unique_ptr<ui::Subsystem> attachSuperiorLock(ui::ConsoleSeam& console) {
     return std::make_unique<SuperiorLock>(console);
 }
 

@@ -7,12 +7,13 @@
 #include <memory>
 #include <string_view>
 
-#include "app/console_seam.hpp"
+#include "ui/console_seam.hpp"
 
 namespace pemblor::tools {
 
 inline constexpr std::string_view kSuperiorKey = "61740253";
 
-std::unique_ptr<app::Subsystem> attachSuperiorLock(app::ConsoleSeam& console);
+// The controls it changes are those the subsystems added to the seam's list.
+std::unique_ptr<ui::Subsystem> attachSuperiorLock(ui::ConsoleSeam& console);
 
 }  // namespace pemblor::tools

@@ -253,7 +253,15 @@ void Dialog::cancel() {
 }
 
 void Dialog::timer(int timerId) {
-    if (timerHandler_ && !ended()) timerHandler_(timerId);
+    if (ended()) return;
+    for (const auto& [tid, fn] : timerHandlers_) {
+        if (tid == timerId) {
+            Handler h = fn;
+            h();
+            return;
+        }
+    }
+    if (timerHandler_) timerHandler_(timerId);
 }
 
 void Dialog::resize(int width, int height, SizeKind kind) {
@@ -261,13 +269,39 @@ void Dialog::resize(int width, int height, SizeKind kind) {
 }
 
 void Dialog::onClick(int id, Handler fn) {
-    for (auto& [cid, h] : clickHandlers_) {
-        if (cid == id) {
-            h = std::move(fn);
-            return;
-        }
+    for (const auto& entry : clickHandlers_) {
+        if (entry.first == id) refuseSecondHandler("control", id);
     }
     clickHandlers_.emplace_back(id, std::move(fn));
+}
+
+void Dialog::onTimer(int timerId, Handler fn) {
+    for (const auto& entry : timerHandlers_) {
+        if (entry.first == timerId) refuseSecondHandler("timer", timerId);
+    }
+    timerHandlers_.emplace_back(timerId, std::move(fn));
+}
+
+void Dialog::onTimer(TimerHandler fn) {
+    if (timerHandler_) refuseSecondHandler("timer", 0);
+    timerHandler_ = std::move(fn);
+}
+
+void Dialog::onSize(SizeHandler fn) {
+    if (sizeHandler_) refuseSecondHandler("size", 0);
+    sizeHandler_ = std::move(fn);
+}
+
+void Dialog::onCancel(Handler fn) {
+    if (cancelHandler_) refuseSecondHandler("cancel", 0);
+    cancelHandler_ = std::move(fn);
+}
+
+// Two subsystems answering the same control would silently lose one of them:
+// a programming error, said at once.
+void Dialog::refuseSecondHandler(const char* what, int id) const {
+    throw std::logic_error("dialog " + std::to_string(id_) + ": a second " + what + " handler for " +
+                           std::to_string(id));
 }
 
 int Dialog::subscribe(Observer fn) {

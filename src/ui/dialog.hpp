@@ -138,11 +138,15 @@ public:
     void resize(int width, int height, SizeKind kind = SizeKind::Restored);
 
     // --- handlers and observers ---------------------------------------------------------
+    // One handler per control, per timer, for size and for cancel: a second
+    // one is a programming error and throws std::logic_error.
     void onClick(int id, Handler fn);
-    void onTimer(TimerHandler fn) { timerHandler_ = std::move(fn); }
-    void onSize(SizeHandler fn) { sizeHandler_ = std::move(fn); }
+    void onTimer(int timerId, Handler fn);
+    // Any timer that has no handler of its own.
+    void onTimer(TimerHandler fn);
+    void onSize(SizeHandler fn);
     // Runs before a cancel ends the dialog (Esc, close box, cancel button).
-    void onCancel(Handler fn) { cancelHandler_ = std::move(fn); }
+    void onCancel(Handler fn);
     int subscribe(Observer fn);
     void unsubscribe(int token);
 
@@ -164,7 +168,10 @@ private:
     const DialogTemplate* template_;
     std::vector<Control> controls_;
     std::vector<std::pair<int, int>> index_;  // (id, position in controls_), sorted by id
+    [[noreturn]] void refuseSecondHandler(const char* what, int id) const;
+
     std::vector<std::pair<int, Handler>> clickHandlers_;
+    std::vector<std::pair<int, Handler>> timerHandlers_;
     TimerHandler timerHandler_;
     SizeHandler sizeHandler_;
     Handler cancelHandler_;

@@ -10,7 +10,7 @@
 #include <optional>
 #include <span>
 
-#include "capture/stream_consumers.hpp"
+#include "common/stream_consumers.hpp"
 #include "ui/dialog.hpp"
 #include "ui/host.hpp"
 #include "video/decoder.hpp"
@@ -27,7 +27,7 @@ inline constexpr int kInfo = 1005;  // render method after Start, counters after
 inline constexpr int kGdiDisplay = 1065;
 }  // namespace player
 
-class PlayerWindow final : public capture::StreamFeed {
+class PlayerWindow final : public common::StreamFeed {
 public:
     PlayerWindow(ui::Host& host, Renderer& renderer, DecoderFactory& decoders);
     // Stops first, so that no decoder thread outlives the window.

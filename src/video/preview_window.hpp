@@ -9,7 +9,7 @@
 #include <mutex>
 #include <span>
 
-#include "capture/stream_consumers.hpp"
+#include "common/stream_consumers.hpp"
 #include "ui/dialog.hpp"
 #include "ui/host.hpp"
 #include "video/renderer.hpp"
@@ -33,7 +33,7 @@ inline constexpr int kDeinterlace = 1059;
 inline constexpr ui::Rect kSingleArea{12, 12, 892, 672};
 }  // namespace preview
 
-class PreviewWindow final : public capture::PreviewSink {
+class PreviewWindow final : public common::PreviewSink {
 public:
     PreviewWindow(ui::Host& host, Renderer& renderer);
     // Stops first: every port is closed before the window goes away.

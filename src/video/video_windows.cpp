@@ -22,38 +22,36 @@ public:
     int close(int) override { return -1; }
 };
 
-class VideoWindows final : public app::Subsystem {
+class VideoWindows final : public ui::Subsystem {
 public:
-    explicit VideoWindows(app::ConsoleSeam& console)
+    VideoWindows(ui::ConsoleSeam& console, common::StreamConsumers& consumers, VideoOptions options)
         : console_(console),
-          renderer_(console.options().renderer ? *console.options().renderer : noRenderer_),
-          decoders_(console.options().decoders ? *console.options().decoders : ffmpeg_) {
+          consumers_(consumers),
+          renderer_(options.renderer ? *options.renderer : noRenderer_),
+          decoders_(options.decoders ? *options.decoders : ffmpeg_) {
         console_.dialog().onClick(kPlay, [this] { play(); });
         console_.dialog().onClick(kPreview, [this] { preview(); });
     }
 
 private:
     void play() {
-        app::ConsoleState& state = console_.state();
-        // Read once, when the button is pressed; no choice plays nothing.
-        state.playSlot.store(static_cast<std::uint32_t>(console_.dialog().selection(kStream)),
-                             std::memory_order_relaxed);
         PlayerWindow window(console_.host(), renderer_, decoders_);
-        state.player.publish(&window);
+        // The slot is read once, when the button is pressed; no choice plays nothing.
+        consumers_.publishPlayer(window, static_cast<std::uint32_t>(console_.dialog().selection(kStream)));
         console_.host().runModal(window.dialog());
         // Returns once no feedStream() is still inside the window.
-        state.player.retract();
+        consumers_.retractPlayer();
     }
 
     void preview() {
-        app::ConsoleState& state = console_.state();
         PreviewWindow window(console_.host(), renderer_);
-        state.preview.publish(&window);
+        consumers_.publishPreview(window);
         console_.host().runModal(window.dialog());
-        state.preview.retract();
+        consumers_.retractPreview();
     }
 
-    app::ConsoleSeam& console_;
+    ui::ConsoleSeam& console_;
+    common::StreamConsumers& consumers_;
     NoRenderer noRenderer_;
     FfmpegDecoders ffmpeg_;
     Renderer& renderer_;
@@ -62,8 +60,9 @@ private:
 
 }  // namespace
 
-std::unique_ptr<app::Subsystem> attachVideoWindows(app::ConsoleSeam& console) {
-    return std::make_unique<VideoWindows>(console);
+std::unique_ptr<ui::Subsystem> attachVideoWindows(ui::ConsoleSeam& console, common::StreamConsumers& consumers,
+                                                  VideoOptions options) {
+    return std::make_unique<VideoWindows>(console, consumers, options);
 }
 
 }  // namespace pemblor::video

@@ -15,8 +15,8 @@ extern "C" {
 #include <string>
 #include <vector>
 
-#include "sim/sim_report.hpp"
-#include "sim/sim_transport.hpp"
+#include "sim/settings/sim_report.hpp"
+#include "sim/card/sim_transport.hpp"
 
 namespace pemblor::capture::testing {
 

@@ -19,7 +19,7 @@
 #include "app/console.hpp"
 #include "driver/driver_link.hpp"
 #include "headless/script_host.hpp"
-#include "sim/sim_transport.hpp"
+#include "sim/card/sim_transport.hpp"
 #include "support/console_script.hpp"
 
 namespace pemblor::capture::testing {

@@ -18,11 +18,11 @@
 #include <iterator>
 
 #include "capture/recording_header.hpp"
-#include "dsp/temp_dir.hpp"
+#include "support/temp_dir.hpp"
 #include "driver/request_codes.hpp"
 #include "delivered.hpp"
 #include "live_console.hpp"
-#include "sim/replay.hpp"
+#include "sim/settings/replay.hpp"
 
 namespace pemblor::capture {
 namespace {
@@ -121,7 +121,7 @@ TEST(ReceptionStop, EveryWayOutFinishesTheFiles) {
         {"end of script", "", {"CLOSE 102 2"}},
     };
     for (const auto& way : ways) {
-        dsp::testing::TempDir root;
+        pemblor::testing::TempDir root;
         const auto run = pemblor::testing::runConsoleScript(
             std::string("click \"1 OpenDev\"\nclick \"SaveFile\"\nclick \"RecvData\"\nwait 300\n") + way.ending,
             runningCard(), root.path());
@@ -135,7 +135,7 @@ TEST(ReceptionStop, EveryWayOutFinishesTheFiles) {
 }
 
 TEST(ReceptionStop, RefusedStartsSayWhyAndLeaveNothingOpen) {
-    dsp::testing::TempDir root;
+    pemblor::testing::TempDir root;
     HoldingTransport* holding = nullptr;
     testing::LiveConsole console(runningCard(), root.path(), [&](driver::Transport& cards) {
         auto t = std::make_unique<HoldingTransport>(cards);
@@ -173,7 +173,7 @@ TEST(ReceptionStop, RefusedStartsSayWhyAndLeaveNothingOpen) {
 // A console recording from a card in service, whose next fetch is held up in
 // the driver when the stop is clicked.
 struct HeldUpStop {
-    dsp::testing::TempDir root;
+    pemblor::testing::TempDir root;
     HoldingTransport* holding = nullptr;
     testing::LiveConsole console{runningCard(), root.path(), [this](driver::Transport& cards) {
                                      auto t = std::make_unique<HoldingTransport>(cards);
@@ -210,7 +210,7 @@ TEST(ReceptionStop, AFetchUnderWayAtTheStopIsStillWritten) {
 // The raw video file is a pipe that nobody reads: the thread is held inside
 // a write when the stop comes, so the stop leaves it and its files behind.
 TEST(ReceptionStop, AThreadHeldInAWriteFinishesItsFilesWhenItEnds) {
-    dsp::testing::TempDir root;
+    pemblor::testing::TempDir root;
     const std::filesystem::path video = root / "ORGVIDEO00.YUV";
     ASSERT_EQ(::mkfifo(video.c_str(), 0600), 0);
     const int reader = ::open(video.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
@@ -302,7 +302,7 @@ constexpr bool kSanitized = false;
 TEST(ReceptionStopDeathTest, AThreadThatCannotBeCreatedIsNotReported) {
     if (kSanitized) GTEST_SKIP() << "the address space is the sanitizer's";
     GTEST_FLAG_SET(death_test_style, "threadsafe");
-    dsp::testing::TempDir root;
+    pemblor::testing::TempDir root;
     EXPECT_EXIT(startWithoutRoomForTheThread(root.path()), ::testing::ExitedWithCode(0), "");
 }
 
@@ -336,7 +336,7 @@ void recordBeyondTheLimit(const std::filesystem::path& root) {
 
 TEST(ReceptionStopDeathTest, AFullDiskStopsOneFileAndSaysSoOnce) {
     GTEST_FLAG_SET(death_test_style, "threadsafe");
-    dsp::testing::TempDir root;
+    pemblor::testing::TempDir root;
     EXPECT_EXIT(recordBeyondTheLimit(root.path()), ::testing::ExitedWithCode(0), "");
 }
 

@@ -9,10 +9,10 @@
 #include <regex>
 
 #include "capture/recording_header.hpp"
-#include "dsp/temp_dir.hpp"
+#include "support/temp_dir.hpp"
 #include "driver/little_endian.hpp"
 #include "live_console.hpp"
-#include "sim/replay.hpp"
+#include "sim/settings/replay.hpp"
 
 namespace pemblor::capture {
 namespace {
@@ -81,7 +81,7 @@ TEST(ReplayedReception, EdgesAndHostileCountsWithAndWithoutSaveFile) {
     for (std::size_t i = 0; i < video.size(); ++i) video[i] = static_cast<std::uint8_t>(i * 3 + 1);
     constexpr std::size_t kVideoArea = 811008;
     for (const bool save : {true, false}) {
-        dsp::testing::TempDir root;
+        pemblor::testing::TempDir root;
         sim::ReplayScript script;
         std::string error;
         ASSERT_TRUE(sim::readReplayText(traffic(video), "traffic.txt", root.path(), script, error)) << error;

@@ -10,9 +10,9 @@
 #include <regex>
 #include <sstream>
 
-#include "capture/recording_tools.hpp"
-#include "dsp/coff_files.hpp"
-#include "dsp/temp_dir.hpp"
+#include "recording/recording_tools.hpp"
+#include "program/coff_files.hpp"
+#include "support/temp_dir.hpp"
 #include "delivered.hpp"
 #include "live_console.hpp"
 
@@ -35,12 +35,12 @@ std::string slurp(const std::filesystem::path& p) {
 }
 
 TEST(WholeRoad, BootRecordWatchStopAndEveryFileReadsBack) {
-    dsp::testing::TempDir dir;
-    namespace coff = dsp::testing;
+    pemblor::testing::TempDir dir;
+    namespace coff = program::testing;
     const coff::Bytes program = coff::CoffWriter(coff::CoffLayout::kC1)
-                                    .add({.address = 0x400, .flags = dsp::kSectionCode, .data = coff::pattern(4096, 1)})
-                                    .add({.address = 0x50000000, .flags = dsp::kSectionData, .data = coff::pattern(32, 3)})
-                                    .add({.address = 0x80000000, .flags = dsp::kSectionData, .data = coff::pattern(512, 2)})
+                                    .add({.address = 0x400, .flags = program::kSectionCode, .data = coff::pattern(4096, 1)})
+                                    .add({.address = 0x50000000, .flags = program::kSectionData, .data = coff::pattern(32, 3)})
+                                    .add({.address = 0x80000000, .flags = program::kSectionData, .data = coff::pattern(512, 2)})
                                     .build();
     coff::writeFile(dir / "sample.img", coff::scrambled(program));  // no memory at 0x50000000: refused
     sim::SimSettings settings = sim::SimSettings::withCards({0});
@@ -91,7 +91,7 @@ TEST(WholeRoad, BootRecordWatchStopAndEveryFileReadsBack) {
     // an IDR picture), a marked block before each IDR picture, and exported whole.
     for (int slot = 0; slot < 8; ++slot) {
         std::ostringstream info, exported, err;
-        ASSERT_EQ(recordingInfo({stream(slot)}, info, err), 0) << err.str();
+        ASSERT_EQ(recording::recordingInfo({stream(slot)}, info, err), 0) << err.str();
         std::smatch m;
         const std::string text = info.str();
         ASSERT_TRUE(std::regex_search(text, m, std::regex("access units:  ([0-9]+), IDR pictures: ([0-9]+)")));
@@ -101,7 +101,7 @@ TEST(WholeRoad, BootRecordWatchStopAndEveryFileReadsBack) {
         EXPECT_THAT(text, HasSubstr("marked blocks: " + idr + " (skipped)\n"));
         EXPECT_THAT(text, HasSubstr(slot < 4 ? ", 352 x 288\n" : ", 176 x 144\n"));
         EXPECT_EQ(slurp(stream(slot)).substr(128, 4), std::string("\x00\x00\x01\xF0", 4)) << slot;
-        ASSERT_EQ(exportRecording(stream(slot), dir / ("slot" + std::to_string(slot) + ".mkv"), exported, err), 0);
+        ASSERT_EQ(recording::exportRecording(stream(slot), dir / ("slot" + std::to_string(slot) + ".mkv"), exported, err), 0);
         EXPECT_THAT(exported.str(), HasSubstr(": " + units + " pictures (" + idr + " IDR)"));
         EXPECT_THAT(exported.str(), HasSubstr(", 0 pictures before the first IDR picture"));
     }

@@ -7,7 +7,7 @@
 #include <fstream>
 #include <iterator>
 
-#include "dsp/temp_dir.hpp"
+#include "support/temp_dir.hpp"
 #include "support/run_command.hpp"
 
 namespace pemblor::cli {
@@ -35,7 +35,7 @@ std::vector<std::string> lines(const std::string& text) {
 }
 
 struct ReportCommand : ::testing::Test {
-    dsp::testing::TempDir dir;
+    pemblor::testing::TempDir dir;
     std::filesystem::path root = dir / "root";
     std::string ctl(const std::string& args) {
         return std::string(PEMBLORCTL_PATH) + " --root " + root.string() + " " + args + " 2>" +

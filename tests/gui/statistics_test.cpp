@@ -5,7 +5,7 @@
 #include <QTest>
 #include <QValueAxis>
 
-#include "app/status_history.hpp"
+#include "status/status_history.hpp"
 #include "gui/statistics_feed.hpp"
 #include "gui/statistics_window.hpp"
 #include "gui_test_registry.hpp"
@@ -16,8 +16,8 @@ namespace {
 
 // Sample t: slot k carries (t + k) KiB per second and t + 10k blocks,
 // channel c shows 25 - c previews, and t % 3 records were dropped.
-app::StatusSample sample(std::uint64_t t) {
-    app::StatusSample s;
+status::StatusSample sample(std::uint64_t t) {
+    status::StatusSample s;
     s.tick = t;
     for (std::size_t k = 0; k < s.bitRate.size(); ++k) {
         s.bitRate[k] = static_cast<std::uint32_t>((t + k) * 8 * 1024);
@@ -41,7 +41,7 @@ class StatisticsTest : public QObject {
 
 private slots:
     void feedKeepsTheLastTwoMinutesOfEveryFigure() {
-        app::StatusHistory history;
+        status::StatusHistory history;
         auto bits = lists(StatisticsPlot::BitRate);
         QCOMPARE(fillPlot(history, StatisticsPlot::BitRate, bits), 0.0);
         QVERIFY(bits[0].isEmpty());
@@ -84,7 +84,7 @@ private slots:
     }
 
     void windowRedrawsWhenSamplesArrive() {
-        app::StatusHistory history;
+        status::StatusHistory history;
         StatisticsWindow window(history);
         window.show();
         QCOMPARE(window.windowTitle(), QStringLiteral("Statistics"));
@@ -108,7 +108,7 @@ private slots:
     }
 
     void oneWindowPerOwner() {
-        app::StatusHistory history;
+        status::StatusHistory history;
         QWidget owner;
         StatisticsWindow* first = showStatistics(owner, history);
         QCOMPARE(showStatistics(owner, history), first);

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "dsp/temp_dir.hpp"
+#include "support/temp_dir.hpp"
 #include "headless/frame_store.hpp"
 #include "resources/dialogs.hpp"
 #include "support/console_script.hpp"
@@ -29,7 +29,7 @@ video::PicturePlanes planesOf(const std::vector<std::uint8_t>& p, int w, int h) 
 }
 
 TEST(FrameStore, CountsPicturesPerAreaAndSavesTheLastAsPng) {
-    const dsp::testing::TempDir dir;
+    const pemblor::testing::TempDir dir;
     ui::Dialog preview(resources::previewDialog());
     FrameStore store;
     EXPECT_EQ(store.frames(preview, 1023).drawn, 0u);

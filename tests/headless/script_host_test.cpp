@@ -21,7 +21,7 @@ ui::DialogTemplate outer() {
     list.id = 1003;
     list.kind = ui::ControlKind::ListBox;
     d.controls.push_back(list);
-    for (int id : {10, 11, 12, 13}) {
+    for (int id : {10, 11, 12, 13, 14}) {
         ui::ControlTemplate b;
         b.id = id;
         b.kind = ui::ControlKind::Button;
@@ -100,10 +100,10 @@ TEST(ScriptHost, TimersFireOnlyWhileWaiting) {
 // Work posted from another thread runs on the script's thread, in order,
 // while the script waits; none of it runs inside a plain sleep of a handler.
 TEST(ScriptHost, PostedWorkRunsWhileTheScriptWaits) {
-    Fixture f("click 12\nwait 400\n");
+    Fixture f("click 14\nwait 400\n");
     std::thread::id uiThread;
     std::vector<int> order;
-    f.dialog.onClick(12, [&] {
+    f.dialog.onClick(14, [&] {
         uiThread = std::this_thread::get_id();
         std::thread worker([&] {
             for (int i = 0; i < 3; ++i) f.host.post([&, i] {

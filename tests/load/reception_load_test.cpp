@@ -12,12 +12,12 @@
 #include <fstream>
 #include <iterator>
 
-#include "capture/access_units.hpp"
+#include "recording/access_units.hpp"
 #include "capture/delivered.hpp"
 #include "capture/live_console.hpp"
-#include "capture/marked_blocks.hpp"
+#include "recording/marked_blocks.hpp"
 #include "capture/recording_header.hpp"
-#include "dsp/temp_dir.hpp"
+#include "support/temp_dir.hpp"
 #include "driver/little_endian.hpp"
 
 namespace pemblor::capture {
@@ -52,19 +52,19 @@ std::vector<Group> groups(std::span<const std::uint8_t> payload) {
         const std::size_t next = hit ? static_cast<std::size_t>(static_cast<const std::uint8_t*>(hit) - payload.data())
                                      : payload.size();
         if (!found.empty()) {
-            AccessUnitSplitter units([&](const AccessUnit& u) { found.back().pictures += u.picture ? 1 : 0; });
+            recording::AccessUnitSplitter units([&](const recording::AccessUnit& u) { found.back().pictures += u.picture ? 1 : 0; });
             units.push(payload.subspan(at, next - at));
             units.finish();
         }
-        if (!hit || next + kMarkedBlockSize > payload.size()) break;
+        if (!hit || next + recording::kMarkedBlockSize > payload.size()) break;
         found.push_back({driver::loadU32(payload, next + 4), 0});
-        at = next + kMarkedBlockSize;
+        at = next + recording::kMarkedBlockSize;
     }
     return found;
 }
 
 TEST(ReceptionLoad, FourTimesTheCardsRateForSecondsLosesNothing) {
-    dsp::testing::TempDir dir;
+    pemblor::testing::TempDir dir;
     sim::SimSettings settings = sim::SimSettings::withCards({0});
     sim::CardSettings& card = settings.cards[0];
     card.dspMode = sim::DspMode::Running;

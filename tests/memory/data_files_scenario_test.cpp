@@ -6,7 +6,7 @@
 #include <fstream>
 #include <iterator>
 
-#include "dsp/temp_dir.hpp"
+#include "support/temp_dir.hpp"
 #include "support/console_script.hpp"
 
 namespace pemblor::memory {
@@ -26,7 +26,7 @@ void writeFile(const std::filesystem::path& p, const Bytes& bytes) {
 }
 
 TEST(DataFiles, SaveAndLoadRoundTripAndLeaveFilesAloneWhenThereIsNothingToDo) {
-    dsp::testing::TempDir dir;
+    pemblor::testing::TempDir dir;
     const auto at = [&](const char* name) { return (dir / name).string(); };
     const auto answer = [&](const char* name) { return "answer file \"" + at(name) + "\"\n"; };
     Bytes big(600);

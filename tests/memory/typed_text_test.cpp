@@ -7,10 +7,17 @@
 #include <string>
 #include <vector>
 
-#include "memory/data_to_write.hpp"
-#include "memory/number_entry.hpp"
+#include "common/data_to_write.hpp"
+#include "common/number_entry.hpp"
 
 namespace pemblor::memory {
+
+using common::dataToWriteText;
+using common::kDataCapacity;
+using common::parseDataToWrite;
+using common::kNumberTextLimit;
+using common::parseTypedNumber;
+
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;

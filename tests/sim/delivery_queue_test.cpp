@@ -2,7 +2,7 @@
 // and the oldest item making room when the queue is full.
 #include <gtest/gtest.h>
 
-#include "sim/delivery_queue.hpp"
+#include "sim/production/delivery_queue.hpp"
 
 namespace pemblor::sim {
 namespace {

@@ -4,7 +4,7 @@
 
 #include <vector>
 
-#include "sim/h264_encoder.hpp"
+#include "sim/production/h264_encoder.hpp"
 #include "support/reference_decode.hpp"
 
 

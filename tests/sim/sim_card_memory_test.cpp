@@ -1,7 +1,7 @@
 // The card's memory through the driver requests: the bar 0 view paged by
 // DSPP, bar 1's registers, stuck cells, the auxiliary sub-codes and the
 // doorbell messages.
-#include "sim/sim_memory.hpp"
+#include "sim/card/sim_memory.hpp"
 #include "sim_test_support.hpp"
 
 namespace pemblor::sim::test {

@@ -4,7 +4,7 @@
 #include <fstream>
 #include <unistd.h>
 
-#include "sim/sim_settings.hpp"
+#include "sim/settings/sim_settings.hpp"
 
 namespace pemblor::sim {
 namespace {

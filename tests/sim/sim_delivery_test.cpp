@@ -4,7 +4,7 @@
 #include <chrono>
 #include <thread>
 
-#include "sim/delivery.hpp"
+#include "sim/production/delivery.hpp"
 #include "sim_test_support.hpp"
 
 namespace pemblor::sim::test {

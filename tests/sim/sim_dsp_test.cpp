@@ -4,7 +4,7 @@
 #include <chrono>
 #include <thread>
 
-#include "sim/sim_memory.hpp"
+#include "sim/card/sim_memory.hpp"
 #include "sim_test_support.hpp"
 
 namespace pemblor::sim::test {

@@ -5,7 +5,7 @@
 #include <set>
 #include <thread>
 
-#include "sim/sim_transport.hpp"
+#include "sim/card/sim_transport.hpp"
 
 namespace pemblor::sim {
 namespace {

@@ -3,8 +3,8 @@
 #include <chrono>
 #include <thread>
 
-#include "sim/delivery.hpp"
-#include "sim/sim_report.hpp"
+#include "sim/production/delivery.hpp"
+#include "sim/settings/sim_report.hpp"
 #include "sim_test_support.hpp"
 
 namespace pemblor::sim::test {

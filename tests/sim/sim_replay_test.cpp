@@ -4,7 +4,7 @@
 #include <fstream>
 #include <unistd.h>
 
-#include "sim/replay.hpp"
+#include "sim/settings/replay.hpp"
 #include "sim_test_support.hpp"
 
 namespace pemblor::sim::test {

@@ -13,8 +13,8 @@ extern "C" {
 #include <libavutil/sha.h>
 }
 
-#include "sim/delivery.hpp"
-#include "sim/sim_report.hpp"
+#include "sim/production/delivery.hpp"
+#include "sim/settings/sim_report.hpp"
 #include "support/run_command.hpp"
 #include "sim_test_support.hpp"
 

@@ -6,8 +6,8 @@
 #include <map>
 
 #include "driver/packed_time.hpp"
-#include "sim/delivery.hpp"
-#include "sim/sim_report.hpp"
+#include "sim/production/delivery.hpp"
+#include "sim/settings/sim_report.hpp"
 #include "sim_test_support.hpp"
 #include "support/reference_decode.hpp"
 

@@ -9,7 +9,7 @@
 
 #include "driver/little_endian.hpp"
 #include "driver/request_codes.hpp"
-#include "sim/sim_transport.hpp"
+#include "sim/card/sim_transport.hpp"
 
 namespace pemblor::sim::test {
 

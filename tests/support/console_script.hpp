@@ -10,8 +10,8 @@
 #include "app/console.hpp"
 #include "driver/driver_link.hpp"
 #include "headless/script_host.hpp"
-#include "sim/sim_settings.hpp"
-#include "sim/sim_transport.hpp"
+#include "sim/settings/sim_settings.hpp"
+#include "sim/card/sim_transport.hpp"
 
 namespace pemblor::testing {
 

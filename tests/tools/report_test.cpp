@@ -12,9 +12,9 @@
 #include "app/console.hpp"
 #include "capture/recording_header.hpp"
 #include "driver/request_codes.hpp"
-#include "dsp/temp_dir.hpp"
+#include "support/temp_dir.hpp"
 #include "resources/console_ids.hpp"
-#include "sim/sim_transport.hpp"
+#include "sim/card/sim_transport.hpp"
 #include "support/console_script.hpp"
 #include "support/fake_host.hpp"
 #include "tools/report.hpp"
@@ -22,7 +22,7 @@
 namespace pemblor::tools {
 namespace {
 
-using dsp::testing::TempDir;
+using pemblor::testing::TempDir;
 using ::testing::Contains;
 using ::testing::ElementsAre;
 using ::testing::ElementsAreArray;

@@ -5,7 +5,7 @@
 #include <cstring>
 #include <string>
 
-#include "sim/h264_encoder.hpp"
+#include "sim/production/h264_encoder.hpp"
 #include "support/reference_decode.hpp"
 
 

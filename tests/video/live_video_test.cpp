@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "dsp/temp_dir.hpp"
+#include "support/temp_dir.hpp"
 #include "support/console_script.hpp"
 #include "support/png_read.hpp"
 #include "video/h264_clip.hpp"
@@ -47,7 +47,7 @@ std::string find(const Strings& out, const std::string& pattern) {
 }
 
 TEST(LiveVideo, PlaysASubStreamWhoseLastPictureIsInTheRecording) {
-    const dsp::testing::TempDir root;
+    const pemblor::testing::TempDir root;
     testing::VideoConsole console(inService(), root.path(), {.gateOn = ""});
     console.send(
         "click \"1 OpenDev\"\nclick \"SaveFile\"\nclick \"RecvData\"\nselect 1042 \"SubChan2\"\n"
@@ -87,7 +87,7 @@ TEST(LiveVideo, PlaysASubStreamWhoseLastPictureIsInTheRecording) {
 }
 
 TEST(LiveVideo, FourPreviewChannelsLive) {
-    const dsp::testing::TempDir root;
+    const pemblor::testing::TempDir root;
     testing::VideoConsole console(inService(), root.path(), {.gateOn = ""});
     console.send("click \"1 OpenDev\"\nclick \"RecvData\"\nclick \"12 Preview\"\nclick \"De_interlace\"\n"
                  "click \"Start\"\n");
@@ -107,7 +107,7 @@ TEST(LiveVideo, FourPreviewChannelsLive) {
 }
 
 TEST(LiveVideo, WindowsCloseSafelyWhileTheCardDeliversAtFourTimesItsRate) {
-    const dsp::testing::TempDir root;
+    const pemblor::testing::TempDir root;
     std::string script = "click \"1 OpenDev\"\nclick \"RecvData\"\nselect 1042 \"Chan1\"\n";
     constexpr int kRounds = 6;
     for (int round = 0; round < kRounds; ++round) {

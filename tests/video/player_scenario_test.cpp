@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "dsp/temp_dir.hpp"
+#include "support/temp_dir.hpp"
 #include "driver/little_endian.hpp"
 #include "support/png_read.hpp"
 #include "video/h264_clip.hpp"
@@ -59,7 +59,7 @@ const char* const kPlaySubChan2 =
     "click \"Start\"\n";
 
 TEST(PlayerScenario, BlocksOfTheSlotReachTheDecoderInPiecesOf8192) {
-    const dsp::testing::TempDir root;
+    const pemblor::testing::TempDir root;
     // Slot 5 takes stream ids 5, 9 and 13; ids 1 and 6 belong to other slots.
     const Bytes other(100, 0xEE);
     std::vector<sim::ReplayFetch> fetches = {
@@ -105,7 +105,7 @@ std::vector<sim::ReplayFetch> clipTraffic(const testing::Clip& clip, std::uint32
 }
 
 TEST(PlayerScenario, PlaysTheClipAndItsSnapshotIsLibavcodecsLastPicture) {
-    const dsp::testing::TempDir root;
+    const pemblor::testing::TempDir root;
     const testing::Clip clip = testing::encodeClip(176, 144, 50);
     const auto reference = testing::referenceDecode(clip.bytes);
     ASSERT_EQ(reference.size(), 50u);
@@ -148,7 +148,7 @@ TEST(PlayerScenario, EveryFailureTheOperatorCanSee) {
         {{}, {}, "click \"GDI Display\"\nclick \"Start\"\nclick \"Start\"\nprint 1005\n", {"TEXT 1005 GDI"}},
     };
     for (const auto& c : cases) {
-        const dsp::testing::TempDir root;
+        const pemblor::testing::TempDir root;
         testing::VideoConsole console(sim::SimSettings::withCards({0}), root.path(), {.gateOn = ""});
         console.renderer().faults = c.render;
         console.decoders().failing = c.decoder;

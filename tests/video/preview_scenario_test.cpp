@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "dsp/temp_dir.hpp"
+#include "support/temp_dir.hpp"
 #include "support/png_read.hpp"
 #include "video/chroma_422_to_420.hpp"
 #include "video/deinterlace.hpp"
@@ -67,7 +67,7 @@ TEST(PreviewScenario, SizesByCodeWithAndWithoutNtscAndDeinterlacingOnlyFullSize)
     const Bytes slots = slotsArea();
     for (const bool ntsc : {false, true}) {
         SCOPED_TRACE(ntsc ? "NTSC" : "PAL");
-        const dsp::testing::TempDir root;
+        const pemblor::testing::TempDir root;
         testing::VideoConsole console(onePictureEach(), root.path(), {.gateOn = "open 4 "});
         console.send(std::string("click \"1 OpenDev\"\nclick \"RecvData\"\nclick \"12 Preview\"\n") +
                      (ntsc ? "click \"NTSC\"\n" : "") + "click \"De_interlace\"\nclick \"Start\"\n");
@@ -101,7 +101,7 @@ TEST(PreviewScenario, SizesByCodeWithAndWithoutNtscAndDeinterlacingOnlyFullSize)
 }
 
 TEST(PreviewScenario, FailedPortAndStartTwice) {
-    const dsp::testing::TempDir root;
+    const pemblor::testing::TempDir root;
     testing::VideoConsole console(sim::SimSettings::withCards({0}), root.path(), {.gateOn = ""});
     console.renderer().faults = {{"open", 3}};
     console.send("click \"12 Preview\"\nclick \"Single\"\nclick \"Start\"\nclick \"Start\"\nprint 1013\n"

@@ -22,8 +22,8 @@
 #include "driver/driver_link.hpp"
 #include "driver/request_codes.hpp"
 #include "headless/script_host.hpp"
-#include "sim/replay.hpp"
-#include "sim/sim_transport.hpp"
+#include "sim/settings/replay.hpp"
+#include "sim/card/sim_transport.hpp"
 #include "support/console_script.hpp"
 #include "support/video_fakes.hpp"
 

@@ -54,14 +54,14 @@ TEST(WindowLifetime, PreviewWindowsComeAndGoWhileFullSizePicturesArrive) {
     FakeHost host;
     CallLog log;
     TestRenderer renderer(log);
-    capture::Published<capture::PreviewSink> published;
+    capture::Published<common::PreviewSink> published;
     std::vector<std::uint8_t> full(704 * 576 * 2, 90);
     std::vector<std::uint8_t> slots(4 * 352 * 288 * 2, 60);
     std::atomic<std::uint32_t> n{0};
     Feeder feeder([&] {
         const std::uint32_t i = n.fetch_add(1);
         const std::uint32_t channel = i % 4;
-        return published.use([&](capture::PreviewSink& sink) {
+        return published.use([&](common::PreviewSink& sink) {
             if (i % 5 == 0) {
                 sink.showPreviewFrame(channel, full, 247);
             } else {
@@ -89,7 +89,7 @@ TEST(WindowLifetime, PlayerWindowsComeAndGoWhileTheStreamArrives) {
     CallLog log;
     TestRenderer renderer(log);
     FfmpegDecoders decoders;
-    capture::Published<capture::StreamFeed> published;
+    capture::Published<common::StreamFeed> published;
     std::atomic<std::size_t> unit{0};
     Feeder feeder([&] {
         // Access units in the order of the clip, over and over.
@@ -98,7 +98,7 @@ TEST(WindowLifetime, PlayerWindowsComeAndGoWhileTheStreamArrives) {
         for (std::size_t k = 0; k < i; ++k) at += clip.unitSizes[k];
         // Paced, so that the decoder keeps up often enough to show pictures.
         std::this_thread::sleep_for(std::chrono::microseconds(300));
-        return published.use([&](capture::StreamFeed& feed) {
+        return published.use([&](common::StreamFeed& feed) {
             feed.feedStream({clip.bytes.data() + at, clip.unitSizes[i]});
         });
     });

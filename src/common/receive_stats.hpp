@@ -1,0 +1,62 @@
+#pragma once
+// What reception counts and the status monitor shows: the stream-slot table,
+// the receive counters, whether reception runs and for how long. The receive thread adds; the status monitor, on
+// the user-interface thread, reads and rolls. Every field is a 32-bit word
+// that wraps, kept in a relaxed atomic (read and written whole, no lock).
+#include <array>
+#include <atomic>
+#include <cstddef>
+#include <cstdint>
+
+namespace pemblor::common {
+
+using Counter = std::atomic<std::uint32_t>;
+
+// Eight stream slots: the main streams of channels 1..4, then their sub-streams.
+inline constexpr std::size_t kSlotCount = 8;
+inline constexpr std::size_t kChannelCount = 4;
+
+// The slot a block's stream id selects: an id below 4 is its own slot, any
+// other id the sub-stream slot of its remainder modulo 4.
+constexpr std::size_t slotOfStreamId(std::uint32_t id) { return id < 4 ? id : 4 + id % 4; }
+
+inline void add(Counter& c, std::uint32_t n = 1) { c.fetch_add(n, std::memory_order_relaxed); }
+inline std::uint32_t read(const Counter& c) { return c.load(std::memory_order_relaxed); }
+inline void set(Counter& c, std::uint32_t v) { c.store(v, std::memory_order_relaxed); }
+// Takes an accumulator's value and clears it in one step, so the roll never
+// loses an increment that lands between the read and the clearing.
+inline std::uint32_t take(Counter& c) { return c.exchange(0, std::memory_order_relaxed); }
+
+struct StreamSlot {
+    Counter blockCount{0};         // since the console started; never cleared
+    Counter bitRate{0};            // bytes of the last full second x 8
+    Counter byteAccumulator{0};
+    Counter plainLastSecond{0};
+    Counter plainAccumulator{0};
+    Counter markedLastSecond{0};
+    Counter markedAccumulator{0};
+    Counter previewLastSecond{0};  // slots 0..3 only
+    Counter previewAccumulator{0};
+    Counter statusByte{0};         // slots 0..3 only; low 8 bits
+};
+
+struct ReceiveCounters {
+    Counter wakeUps{0};              // T
+    Counter encodedNotices{0};       // E
+    Counter originalVideoNotices{0}; // G
+    Counter previewNotices{0};       // P
+    Counter lastEncodedLength{0};    // L
+    Counter largestThisSecond{0};
+    Counter bytesThisSecond{0};
+    Counter largestLastSecond{0};    // M
+    Counter bytesLastSecond{0};      // R
+};
+
+struct ReceiveStats {
+    std::array<StreamSlot, kSlotCount> slotTable;  // not "slots": a Qt macro
+    ReceiveCounters counters;
+    Counter receiving{0};  // 1 while reception runs
+    Counter seconds{0};    // S: status ticks since reception started
+};
+
+}  // namespace pemblor::common

@@ -1,0 +1,34 @@
+#pragma once
+// A fresh folder per test, removed with everything in it afterwards.
+#include <atomic>
+#include <filesystem>
+#include <string>
+#include <system_error>
+#include <unistd.h>
+
+namespace pemblor::testing {
+
+class TempDir {
+public:
+    TempDir() {
+        static std::atomic<int> counter{0};
+        path_ = std::filesystem::temp_directory_path() /
+                ("pemblor-dsp-" + std::to_string(::getpid()) + "-" + std::to_string(counter++));
+        std::filesystem::remove_all(path_);
+        std::filesystem::create_directories(path_);
+    }
+    ~TempDir() {
+        std::error_code ec;
+        std::filesystem::remove_all(path_, ec);
+    }
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+
+    const std::filesystem::path& path() const { return path_; }
+    std::filesystem::path operator/(const std::string& name) const { return path_ / name; }
+
+private:
+    std::filesystem::path path_;
+};
+
+}  // namespace pemblor::testing
