@@ -8,7 +8,9 @@ PACKAGES=(
   build-essential cmake ninja-build pkg-config
   qt6-base-dev qt6-charts-dev libqt6opengl6-dev libgl-dev fonts-dejavu-core fonts-wqy-microhei
   libavcodec-dev libavformat-dev libavfilter-dev libavutil-dev libswscale-dev libpng-dev
-  libcli11-dev
+  libcli11-dev nlohmann-json3-dev libpugixml-dev
+  prometheus-cpp-dev libsystemd-dev prometheus
+  ffmpeg x264 ccache
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   clang libclang-rt-14-dev
   xvfb xauth
