@@ -13,7 +13,7 @@ public:
     TempDir() {
         static std::atomic<int> counter{0};
         path_ = std::filesystem::temp_directory_path() /
-                ("pemblor-dsp-" + std::to_string(::getpid()) + "-" + std::to_string(counter++));
+                ("pemblor-test-" + std::to_string(::getpid()) + "-" + std::to_string(counter++));
         std::filesystem::remove_all(path_);
         std::filesystem::create_directories(path_);
     }
