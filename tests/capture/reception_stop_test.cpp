@@ -51,7 +51,7 @@ bool allFinished(const std::filesystem::path& root) {
 sim::SimSettings runningCard() {
     sim::SimSettings s = sim::SimSettings::withCards({0, 1});
     s.cards[0].dspMode = sim::DspMode::Running;
-    s.cards[1].refuseMapping = true;
+    s.cards[1].faults.refuseMapping = true;
     return s;
 }
 
@@ -257,6 +257,43 @@ TEST(ReceptionStop, AThreadHeldInAWriteFinishesItsFilesWhenItEnds) {
     EXPECT_THAT(out, Contains("LINE Recving thread is busy, its files are closed when it ends!"));
     EXPECT_THAT(out, ::testing::Not(Contains(::testing::HasSubstr("Open file failed!"))));
     EXPECT_TRUE(streamsFinished());
+}
+
+// The console ends while the thread is held inside a write to a pipe that
+// nobody reads: every other file is finished as the console ends; then the
+// console and its cards are gone, and when the pipe is read again the thread
+// finds its hub closed, finishes its own file and ends, touching nothing that
+// is gone (run under AddressSanitizer in the sanitizer build).
+TEST(ReceptionStop, AConsoleThatEndsDuringAHeldWriteFinishesEveryOtherFile) {
+    pemblor::testing::TempDir root;
+    const std::filesystem::path video = root / "ORGVIDEO00.YUV";
+    ASSERT_EQ(::mkfifo(video.c_str(), 0600), 0);
+    const int reader = ::open(video.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    ASSERT_GE(reader, 0);
+    auto console = std::make_unique<testing::LiveConsole>(runningCard(), root.path());
+    console->send("click \"1 OpenDev\"\nclick \"SaveFile\"\nclick \"RecvData\"\n");
+    ASSERT_TRUE(testing::LiveConsole::waitFor([&] {
+        int queued = 0;
+        return ::ioctl(reader, FIONREAD, &queued) == 0 && queued >= 65536;
+    }));
+    console->send("click \"18 Exit\"\n");
+    const auto out = console->finish();
+    EXPECT_THAT(out, Contains("LINE Recving thread is busy, its files are closed when it ends!"));
+    for (int slot = 0; slot < 8; ++slot) {
+        EXPECT_TRUE(finished(root / ("EVDATA000" + std::to_string(slot) + ".264"))) << slot;
+    }
+    console.reset();
+    // Read till the thread's last write, then the end of the pipe: it closed its file.
+    std::vector<char> buffer(1 << 16);
+    bool ended = false;
+    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (!ended && std::chrono::steady_clock::now() < until) {
+        pollfd p{reader, POLLIN, 0};
+        if (::poll(&p, 1, 20) <= 0) continue;
+        ended = ::read(reader, buffer.data(), buffer.size()) == 0;
+    }
+    ::close(reader);
+    EXPECT_TRUE(ended);
 }
 
 // In a child process whose address space has no room left for another

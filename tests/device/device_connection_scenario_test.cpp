@@ -110,7 +110,7 @@ TEST(DeviceConnection, VersionBoundaryIsInclusive) {
 
 TEST(DeviceConnection, RefusedMappingKeepsTheDeviceOpen) {
     sim::SimSettings s = cards({0});
-    s.cards[0].refuseMapping = true;
+    s.cards[0].faults.refuseMapping = true;
     const auto run = runConsoleScript("click \"1 OpenDev\"\nstate 1002\nclick \"3 DevInf\"\n", s);
     ASSERT_EQ(run.exitCode, 0) << run.err;
     ASSERT_GE(run.out.size(), 6u);
@@ -181,7 +181,7 @@ TEST(DeviceConnection, EmptyAnswerStillClearsAndWritesTheHeader) {
 
 TEST(DeviceConnection, FailedIdentityRequestsReadAsZerosAndRefuse) {
     sim::SimSettings s = cards({0});
-    s.cards[0].failingCodes = {0x222404, 0x222440};
+    s.cards[0].faults.failingCodes = {0x222404, 0x222440};
     const auto run = runConsoleScript("click 1000\nprint 1018\n", s);
     EXPECT_THAT(run.out,
                 ElementsAre("OPEN 102", "CLEAR",

@@ -74,7 +74,7 @@ TEST(ReceptionLoad, FourTimesTheCardsRateForSecondsLosesNothing) {
     card.queueItems = 16384;
     // Now and then a fetch with a hostile record (a total below 8, a run past the area): the data
     // waits for the next fetch, so a careful console still loses nothing.
-    card.malformed = true;
+    card.faults.malformed = true;
     testing::LiveConsole console(std::move(settings), dir.path());
     console.send("click \"1 OpenDev\"\nclick \"SaveFile\"\nclick \"RecvData\"\n");
     const auto stream = [&](int slot) { return dir / ("EVDATA000" + std::to_string(slot) + ".264"); };

@@ -111,15 +111,15 @@ TEST(MemoryScenario, TheMemoryTestFindsEveryKindOfBadMemory) {
         {"healthy: seven lines",
          {},
          with({onChipPassed, {"片外存储器测试通过!         OK", "内外存储器测试完成!         OK"}})},
-        {"stuck on chip: no external test", [](sim::CardSettings& c) { c.stuck[3 * 1024 + 5] = 0xFB; },
+        {"stuck on chip: no external test", [](sim::CardSettings& c) { c.faults.stuck[3 * 1024 + 5] = 0xFB; },
          with({{"Chip storage written FF failed! Location 3k Read ValueFB",
                 "Chip storage written 00 failed! Location 3k Read ValueFB", "片内存储器测试失败!         FAIL!"}})},
-        {"bad beyond the 64 KB read back: unseen", [](sim::CardSettings& c) { c.stuck[0x10000] = 0x5A; },
+        {"bad beyond the 64 KB read back: unseen", [](sim::CardSettings& c) { c.faults.stuck[0x10000] = 0x5A; },
          with({onChipPassed, {"片外存储器测试通过!         OK", "内外存储器测试完成!         OK"}})},
-        {"stuck on external page 5", [](sim::CardSettings& c) { c.stuck[0x80000000u + 5 * 0x400000 + 7] = 0; },
+        {"stuck on external page 5", [](sim::CardSettings& c) { c.faults.stuck[0x80000000u + 5 * 0x400000 + 7] = 0; },
          with({onChipPassed,
                {"Chip storage written FF failed! Location 5M Read Value00", "片外存储器测试失败!         FAIL!"}})},
-        {"every read refused", [](sim::CardSettings& c) { c.failingCodes.insert(0x222050); },
+        {"every read refused", [](sim::CardSettings& c) { c.faults.failingCodes.insert(0x222050); },
          with({refused, {"片内存储器测试失败!         FAIL!"}})},
     };
     for (const auto& c : kCases)
@@ -147,7 +147,7 @@ TEST(MemoryScenario, SendsLandInTheCardsMessageRecordAndDebugReportsTheDriversAn
                                  "0x0000 02 00 00 00 02 00 00 00 02 00 00 00 00 00 00 00 ",  // PCI area, 2 bytes, 2nd
                                  "0x0010 AA BB 00 00 00 00 00 00 00 00 00 00 00 00 00 00 "));
     EXPECT_EQ(got.back(), "发送调试命令完成!");
-    EXPECT_THAT(lines("click \"Debug\"\n", [](sim::CardSettings& c) { c.failingCodes.insert(0x2220c4); }),
+    EXPECT_THAT(lines("click \"Debug\"\n", [](sim::CardSettings& c) { c.faults.failingCodes.insert(0x2220c4); }),
                 ElementsAre("发送调试命令失败!"));
 }
 

@@ -52,13 +52,13 @@ TEST(SimConfig, EveryKeyReachesItsCard) {
     EXPECT_EQ(c.hardware[1], 4660u);
     EXPECT_EQ(c.serial, "ABCDEFGHIJKLMNOP");
     EXPECT_EQ(c.slot, 0u);  // an explicit 0 is kept, not replaced by the default
-    EXPECT_TRUE(c.refuseMapping);
-    EXPECT_EQ(c.failingCodes, (std::set<std::uint32_t>{0x222404, 0x222440, 2236484}));
+    EXPECT_TRUE(c.faults.refuseMapping);
+    EXPECT_EQ(c.faults.failingCodes, (std::set<std::uint32_t>{0x222404, 0x222440, 2236484}));
     EXPECT_EQ(c.info.at(3), (std::vector<std::uint8_t>{1, 2, 0x0a, 0x0b}));
     EXPECT_EQ(c.info.at(10), (std::vector<std::uint8_t>{0xff}));
     ASSERT_TRUE(c.info.contains(14));
     EXPECT_TRUE(c.info.at(14).empty());
-    EXPECT_EQ(c.stuck, (StuckBytes{{0xC05, 0xFB}, {0x87FFFFFF, 0}, {0x80000000, 0xFF}}));
+    EXPECT_EQ(c.faults.stuck, (StuckBytes{{0xC05, 0xFB}, {0x87FFFFFF, 0}, {0x80000000, 0xFF}}));
     EXPECT_EQ(c.dspMode, DspMode::Running);
     EXPECT_EQ(c.bootMs, 0u);
     EXPECT_EQ(c.queueItems, 16u);
@@ -72,9 +72,9 @@ TEST(SimConfig, EveryKeyReachesItsCard) {
     EXPECT_EQ(c.fullSizeFps, 1u);
     EXPECT_TRUE(c.ntsc);
     EXPECT_EQ(c.previewCodes, (std::array<std::uint32_t, 4>{240, 241, 242, 242}));
-    EXPECT_EQ(c.refuseBlock, 3u);
-    EXPECT_EQ(c.vanishAfterMs, 16u);
-    EXPECT_TRUE(c.malformed);
+    EXPECT_EQ(c.faults.refuseBlock, 3u);
+    EXPECT_EQ(c.faults.vanishAfterMs, 16u);
+    EXPECT_TRUE(c.faults.malformed);
     EXPECT_EQ(applied("[card 0]\ndsp = never\n").cards.at(0).dspMode, DspMode::Never);
     // Untouched cards keep their defaults.
     EXPECT_EQ(s.cards.at(0).version, CardSettings{}.version);
@@ -85,7 +85,7 @@ TEST(SimConfig, SectionsAddRemoveAndConfigureCards) {
     const SimSettings s = applied("[card 0]\npresent = no\n[card 31]\nslot = 9\n[card 1]\nmap = accept\n");
     EXPECT_FALSE(s.cards.contains(0));
     EXPECT_EQ(s.cards.at(31).slot, 9u);
-    EXPECT_FALSE(s.cards.at(1).refuseMapping);
+    EXPECT_FALSE(s.cards.at(1).faults.refuseMapping);
     // A section only for a card that is then declared absent adds nothing.
     EXPECT_FALSE(applied("[card 7]\nversion = 1\npresent = no\n").cards.contains(7));
 }

@@ -120,7 +120,7 @@ TEST(Report, AllDevicesWalksEveryCardThatOpensAndSavesTheList) {
 TEST(Report, ACardThatRefusesEverythingIsReportedAllTheSame) {
     TempDir root;
     sim::SimSettings s = sim::SimSettings::withCards({1});
-    for (std::uint32_t code : everyRequestCode()) s.cards[1].failingCodes.insert(code);
+    for (std::uint32_t code : everyRequestCode()) s.cards[1].faults.failingCodes.insert(code);
     const auto run = runConsoleScript("click 1062\n", s, root.path());
     ASSERT_EQ(run.exitCode, 0) << run.err;
     std::vector<std::string> want{"OPEN 102", "CLEAR",

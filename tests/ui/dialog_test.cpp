@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <stdexcept>
 #include <vector>
 
 #include "ui/dialog.hpp"
@@ -144,6 +145,29 @@ TEST(Dialog, OkAndCancelEndTheDialog) {
     d.cancel();
     EXPECT_TRUE(cancelled);
     EXPECT_EQ(d.result(), kIdCancel);
+}
+
+// Two subsystems answering the same control or timer would silently lose one
+// of them: the second registration fails loudly, and the first still runs.
+TEST(Dialog, ASecondHandlerIsRefusedAndTheFirstStays) {
+    const DialogTemplate t = sample();
+    Dialog d(t);
+    int ran = 0;
+    d.onClick(12, [&] { ++ran; });
+    d.onTimer(1, [&] { ++ran; });
+    d.onTimer([&](int) { ++ran; });
+    d.onSize([&](SizeKind, int, int) {});
+    d.onCancel([] {});
+    EXPECT_THROW(d.onClick(12, [] {}), std::logic_error);
+    EXPECT_THROW(d.onTimer(1, [] {}), std::logic_error);
+    EXPECT_THROW(d.onTimer([](int) {}), std::logic_error);
+    EXPECT_THROW(d.onSize([](SizeKind, int, int) {}), std::logic_error);
+    EXPECT_THROW(d.onCancel([] {}), std::logic_error);
+    d.click(12);
+    d.timer(1);  // its own handler, not the one for any timer
+    EXPECT_EQ(ran, 2);
+    d.timer(7);
+    EXPECT_EQ(ran, 3);
 }
 
 }  // namespace

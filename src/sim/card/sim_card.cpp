@@ -73,9 +73,9 @@ SimCard::SimCard(int number, CardSettings settings, TokenSource& tokens, EventTa
       tokens_(tokens),
       events_(events),
       createdAt_(SimClock::now()),
-      memory_(settings_.stuck),
+      memory_(settings_.faults.stuck),
       dsp_(settings_.dspMode, std::chrono::milliseconds(settings_.bootMs), SimClock::now()),
-      reception_(settings_.queueItems, settings_.replay, settings_.malformed),
+      reception_(settings_.queueItems, settings_.replay, settings_.faults.malformed),
       production_(settings_) {
     // Power-up values of the decoder chip: a fixed byte per register, so
     // that a read shows something a cleared buffer would not.
@@ -99,7 +99,7 @@ bool SimCard::present() {
 
 // A card set to vanish is gone from then on: what waited is left undelivered.
 bool SimCard::gone(SimClock::time_point now) {
-    if (!settings_.vanishAfterMs || now - createdAt_ < std::chrono::milliseconds(*settings_.vanishAfterMs))
+    if (!settings_.faults.vanishAfterMs || now - createdAt_ < std::chrono::milliseconds(*settings_.faults.vanishAfterMs))
         return false;
     if (reception_.event()) reception_.end();
     return true;
@@ -110,7 +110,7 @@ ControlResult SimCard::control(std::uint64_t handle, std::uint32_t code, std::sp
     std::lock_guard lock(mutex_);
     if (gone(SimClock::now())) return kRefused;
     ++requests_;
-    const Route* route = settings_.failingCodes.contains(code) ? nullptr : findRoute(code);
+    const Route* route = settings_.faults.failingCodes.contains(code) ? nullptr : findRoute(code);
     ControlResult result = route ? (this->*route->handler)(Request{handle, in, out}) : kRefused;
     if (!result.ok) {
         ++failures_;
@@ -161,7 +161,7 @@ ControlResult SimCard::slotInfo(const Request& r) {
 }
 
 ControlResult SimCard::mapAddresses(const Request& r) {
-    if (!r.in.empty() || r.out.size() < kMappingRecordBytes || settings_.refuseMapping) return kRefused;
+    if (!r.in.empty() || r.out.size() < kMappingRecordBytes || settings_.faults.refuseMapping) return kRefused;
     if (!areas_.map(r.handle, r.out.first<kMappingRecordBytes>(), tokens_)) return kRefused;
     return done(kMappingRecordBytes);
 }
@@ -282,7 +282,7 @@ ControlResult SimCard::loadBlock(const Request& r) {
     auto data = r.in.subspan(kHeader);
     if (!DspMemory::inside(loadU32(r.in, 4), data.size())) return kRefused;
     // A block the card is set to refuse loses its last four bytes, and says so.
-    const std::size_t lost = index == settings_.refuseBlock ? 4 : 0;
+    const std::size_t lost = index == settings_.faults.refuseBlock ? 4 : 0;
     data = data.first(data.size() - std::min(lost, data.size()));
     if (!memory_.dsp().write(loadU32(r.in, 4), data)) return kRefused;
     dsp_.blockLoaded(data.size());

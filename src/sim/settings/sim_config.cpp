@@ -91,9 +91,9 @@ bool readSlot(std::string_view, std::string_view value, Section& section, std::s
 
 bool readMap(std::string_view, std::string_view value, Section& section, std::string& error) {
     if (value == "refuse") {
-        section.card.refuseMapping = true;
+        section.card.faults.refuseMapping = true;
     } else if (value == "accept") {
-        section.card.refuseMapping = false;
+        section.card.faults.refuseMapping = false;
     } else {
         error = "map must be refuse or accept, not '" + std::string(value) + "'";
         return false;
@@ -113,7 +113,7 @@ bool readFail(std::string_view, std::string_view value, Section& section, std::s
         if (!readWord(item, code, error)) return false;
         codes.insert(code);
     }
-    section.card.failingCodes = std::move(codes);
+    section.card.faults.failingCodes = std::move(codes);
     return true;
 }
 
@@ -176,7 +176,7 @@ bool readStuck(std::string_view, std::string_view value, Section& section, std::
             return false;
         }
     }
-    section.card.stuck = std::move(stuck);
+    section.card.faults.stuck = std::move(stuck);
     return true;
 }
 
@@ -296,19 +296,19 @@ bool readSpeed(std::string_view, std::string_view value, Section& section, std::
 bool readRefuseBlock(std::string_view, std::string_view value, Section& section, std::string& error) {
     std::uint32_t index = 0;
     if (!readWord(value, index, error)) return false;
-    section.card.refuseBlock = index;
+    section.card.faults.refuseBlock = index;
     return true;
 }
 
 bool readVanishAfterMs(std::string_view, std::string_view value, Section& section, std::string& error) {
     std::uint32_t ms = 0;
     if (!readWord(value, ms, error)) return false;
-    section.card.vanishAfterMs = ms;
+    section.card.faults.vanishAfterMs = ms;
     return true;
 }
 
 bool readMalformed(std::string_view, std::string_view value, Section& section, std::string& error) {
-    return readYesNo("malformed", value, section.card.malformed, error);
+    return readYesNo("malformed", value, section.card.faults.malformed, error);
 }
 
 bool readReplayKey(std::string_view, std::string_view value, Section& section, std::string& error) {

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "sim/dsp/dsp_memory.hpp"
+#include "sim/settings/card_faults.hpp"
 #include "sim/settings/replay.hpp"
 #include "sim/dsp/sim_dsp.hpp"
 
@@ -29,12 +30,8 @@ struct CardSettings {
     std::uint32_t hardware[2] = {0x00020801, 0x20260101};
     std::optional<std::string> serial;   // up to 16 characters; none: derived from the number
     std::optional<std::uint32_t> slot;   // none: derived from the number
-    bool refuseMapping = false;          // request 0x22240c fails
-    std::set<std::uint32_t> failingCodes;  // requests that fail
     // Fixed answers of request 0x2220c0 per category; the length is the byte count.
     std::map<std::uint32_t, std::vector<std::uint8_t>> info;
-    // Faulty memory cells: the byte at a DSP address always reads its value.
-    StuckBytes stuck;
     // How the DSP comes up, and how long its program takes to boot.
     DspMode dspMode = DspMode::Normal;
     std::uint32_t bootMs = 200;
@@ -53,11 +50,8 @@ struct CardSettings {
     std::array<std::uint32_t, 4> previewCodes = {242, 242, 242, 242};  // per channel: 240, 241 or 242
     // Traffic handed out instead of the card's own, once reception is registered.
     std::shared_ptr<const ReplayScript> replay;
-    // Faults: the load block of this index is taken short; the card vanishes
-    // this long after it was made; now and then a malformed fetch.
-    std::optional<std::uint32_t> refuseBlock;
-    std::optional<std::uint32_t> vanishAfterMs;
-    bool malformed = false;
+    // What is wrong with the card, if anything.
+    CardFaults faults;
 };
 
 struct SimSettings {
