@@ -40,24 +40,23 @@ std::optional<std::filesystem::path> RecordingSet::open(const std::filesystem::p
 
 void RecordingSet::finish(std::uint32_t endTime) {
     if (!open_.exchange(false, std::memory_order_acq_rel)) return;
-    for (std::size_t slot = 0; slot < kSlotCount; ++slot) {
-        RecordingHeader header = headers_[slot];
-        header.endTime = endTime;
-        streams_[slot].finish(header.bytes());
-    }
-    debugLog_.finish({});
-    video_.finish({});
+    finishEach(endTime, [](RecordingFile& file, std::span<const std::uint8_t> header) { file.finish(header); });
 }
 
 void RecordingSet::finishIdle(std::uint32_t endTime) {
     if (!isOpen()) return;
+    finishEach(endTime, [](RecordingFile& file, std::span<const std::uint8_t> header) { file.finishIfIdle(header); });
+}
+
+void RecordingSet::finishEach(std::uint32_t endTime,
+                              const std::function<void(RecordingFile&, std::span<const std::uint8_t>)>& finishFile) {
     for (std::size_t slot = 0; slot < kSlotCount; ++slot) {
         RecordingHeader header = headers_[slot];
         header.endTime = endTime;
-        streams_[slot].finishIfIdle(header.bytes());
+        finishFile(streams_[slot], header.bytes());
     }
-    debugLog_.finishIfIdle({});
-    video_.finishIfIdle({});
+    finishFile(debugLog_, {});
+    finishFile(video_, {});
 }
 
 }  // namespace pemblor::capture

@@ -7,6 +7,7 @@
 #include <atomic>
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -52,6 +53,10 @@ public:
     const RecordingHeader& header(std::size_t slot) const { return headers_[slot]; }
 
 private:
+    // Each stream file with its header (endTime put in), then the debug file, then the video file.
+    void finishEach(std::uint32_t endTime,
+                    const std::function<void(RecordingFile&, std::span<const std::uint8_t>)>& finishFile);
+
     std::array<RecordingFile, kSlotCount> streams_;
     std::array<RecordingHeader, kSlotCount> headers_;
     RecordingFile debugLog_;
