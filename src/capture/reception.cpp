@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "capture/receive_thread.hpp"
+#include "capture/receiver.hpp"
 #include "resources/console_ids.hpp"
 #include "resources/string_table.hpp"
 
@@ -13,8 +13,6 @@ namespace {
 using namespace resources::console;
 
 constexpr int kReceiveTimerMs = 40;
-// How long a stop waits for the receive thread before it leaves it behind.
-constexpr std::chrono::milliseconds kStopDeadline{3000};
 // The pause after a stop in the close sequence.
 constexpr int kAfterStopMs = 100;
 
@@ -22,17 +20,18 @@ class ReceptionImpl final : public Reception {
 public:
     explicit ReceptionImpl(ui::ConsoleSeam& console)
         : console_(console),
-          hub_(ReceptionHub::create(console.host(), [&console](std::string_view line) { console.appendLine(line); })) {
+          receiver_(console.link(),
+                    ReceptionHub::create(console.host(), [&console](std::string_view line) { console.appendLine(line); })) {
         ui::Dialog& d = console_.dialog();
         d.onClick(kRecvData, [this] { toggle(); });
-        d.onClick(kSaveFile, [this] { hub_->setSaving(console_.dialog().checked(kSaveFile)); });
+        d.onClick(kSaveFile, [this] { hub().setSaving(console_.dialog().checked(kSaveFile)); });
         console_.onClosing([this] { return stopForClose(); });
         console_.onShutdown([this] { end(); });
     }
 
     ~ReceptionImpl() override { end(); }
 
-    ReceptionHub& hub() override { return *hub_; }
+    ReceptionHub& hub() override { return receiver_.hub(); }
 
 private:
     void toggle() {
@@ -50,7 +49,7 @@ private:
             toggle();
             console_.host().sleep(kAfterStopMs);
         }
-        if (common::read(hub_->stats().receiving) != 0) {
+        if (common::read(hub().stats().receiving) != 0) {
             console_.message(resources::kStrStopRecvFirst);
             return false;
         }
@@ -61,14 +60,11 @@ private:
     // once with every file it is not writing finished, and the hub closes so
     // that such a thread touches nothing more when it comes back.
     void end() {
-        if (ended_) return;
-        ended_ = true;
-        if (session_ || thread_.running()) {
+        if (receiver_.running()) {
             console_.dialog().setChecked(kRecvData, false);
             stop();
         }
-        hub_->close();
-        thread_.letGo(kStopDeadline, packLocalTime(console_.host().now()));
+        receiver_.end(packLocalTime(console_.host().now()));
     }
 
     void refuse(int stringId) {
@@ -78,86 +74,32 @@ private:
 
     void start() {
         if (!console_.deviceOpen()) return refuse(resources::kStrDeviceNotOpen);
-        driver::DriverLink& link = console_.link();
-        // Reception needs all four areas; without them it would read nowhere.
-        const ReceiveAreas areas{link.mappedArea(driver::kStreamAreaWord), link.mappedArea(driver::kOriginalVideoAreaWord),
-                                 link.mappedArea(driver::kPreviewSlotsWord), link.mappedArea(driver::kFullPreviewWord)};
-        if (!areas.complete()) return refuse(resources::kStrMappingFailed);
-        // Without an event every wait would fail at once and the thread would spin.
-        const driver::EventHandle event = link.transport().createEvent();
-        if (event == driver::kNoEvent) {
-            console_.messageText("Create event failed, cann't recv data!");
-            console_.dialog().setChecked(kRecvData, false);
-            return;
-        }
-        link.context().dataEvent.store(event, std::memory_order_relaxed);
-        link.registerDataEvent();
-
         ui::Host& host = console_.host();
-        auto session = std::make_shared<ReceiveSession>(areas, hub_);
-        if (auto failed = session->files.open(host.root(), console_.openDeviceNumber(), packLocalTime(host.now()),
-                                              *hub_, &hub_->closedFlag())) {
-            console_.messageText(failed->string() + std::string(resources::loadString(resources::kStrOpenFileFailed)));
-            refuse(resources::kStrOpenFileFailedRecv);
-            closeEvent();
-            return;
+        switch (receiver_.start(host.root(), console_.openDeviceNumber(), packLocalTime(host.now()))) {
+            case Receiver::Start::kStarted: break;
+            case Receiver::Start::kNoMapping: return refuse(resources::kStrMappingFailed);
+            case Receiver::Start::kNoEvent:
+                console_.messageText("Create event failed, cann't recv data!");
+                console_.dialog().setChecked(kRecvData, false);
+                return;
+            case Receiver::Start::kOpenFailed:
+                console_.messageText(receiver_.failedPath().string() +
+                                     std::string(resources::loadString(resources::kStrOpenFileFailed)));
+                return refuse(resources::kStrOpenFileFailedRecv);
         }
-        common::ReceiveStats& stats = hub_->stats();
-        clearCounters(stats);
-        common::set(stats.seconds, 0);
-        common::set(stats.receiving, 1);
         host.setTimer(console_.dialog(), kReceiveTimer, kReceiveTimerMs);
-        session_ = session;
-        thread_.start(std::move(session), link);
     }
 
     void stop() {
-        // The thread first: the files are finished only once it can't touch them.
-        const ReceiveThread::Ended ended = thread_.end(kStopDeadline);
+        const ReceiveThread::Ended ended = receiver_.stop(packLocalTime(console_.host().now()));
         console_.host().killTimer(console_.dialog(), kReceiveTimer);
-        common::set(hub_->stats().receiving, 0);
-        if (session_) {
-            if (ended == ReceiveThread::Ended::kBusy) {
-                console_.appendLine("Recving thread is busy, its files are closed when it ends!");
-            } else {
-                session_->files.finish(packLocalTime(console_.host().now()));
-            }
-            session_.reset();
-        }
-        closeEvent();
-    }
-
-    void closeEvent() {
-        driver::DeviceContext& context = console_.link().context();
-        const driver::EventHandle event = context.dataEvent.load(std::memory_order_relaxed);
-        if (event == driver::kClosedEvent) return;
-        if (event != driver::kNoEvent) console_.link().transport().closeEvent(event);
-        context.dataEvent.store(driver::kClosedEvent, std::memory_order_relaxed);
-    }
-
-    // What a start clears; block counts, the largest length and the bytes of
-    // this second carry on.
-    static void clearCounters(common::ReceiveStats& stats) {
-        using common::Counter;
-        common::ReceiveCounters& c = stats.counters;
-        for (Counter* counter : {&c.wakeUps, &c.encodedNotices, &c.originalVideoNotices, &c.previewNotices,
-                                 &c.lastEncodedLength}) {
-            common::set(*counter, 0);
-        }
-        for (common::StreamSlot& s : stats.slotTable) {
-            for (Counter* counter : {&s.bitRate, &s.byteAccumulator, &s.plainLastSecond, &s.plainAccumulator,
-                                     &s.markedLastSecond, &s.markedAccumulator, &s.previewLastSecond,
-                                     &s.previewAccumulator}) {
-                common::set(*counter, 0);
-            }
+        if (ended == ReceiveThread::Ended::kBusy) {
+            console_.appendLine("Recving thread is busy, its files are closed when it ends!");
         }
     }
 
     ui::ConsoleSeam& console_;
-    std::shared_ptr<ReceptionHub> hub_;
-    std::shared_ptr<ReceiveSession> session_;
-    ReceiveThread thread_;
-    bool ended_ = false;
+    Receiver receiver_;
 };
 
 }  // namespace
