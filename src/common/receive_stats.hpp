@@ -38,6 +38,7 @@ struct StreamSlot {
     Counter previewLastSecond{0};  // slots 0..3 only
     Counter previewAccumulator{0};
     Counter statusByte{0};         // slots 0..3 only; low 8 bits
+    Counter decodeErrors{0};       // pictures of the slot that a decoder of this console could not decode
 };
 
 struct ReceiveCounters {
