@@ -16,13 +16,16 @@ constexpr int kPollMs = 250;
 constexpr double kSeconds = static_cast<double>(status::StatusHistory::kCapacity);
 
 // Each channel keeps its colour in every plot; a sub-stream is drawn dashed
-// in the colour of its channel.
+// in a lighter shade of it, and the legend shows each line as it is drawn.
 QPen seriesPen(StatisticsPlot kind, qsizetype k) {
     static const QColor kChannelColours[] = {QColor(0x1f, 0x77, 0xb4), QColor(0xd6, 0x27, 0x28),
                                              QColor(0x2c, 0xa0, 0x2c), QColor(0xff, 0x7f, 0x0e)};
     if (kind == StatisticsPlot::Dropped) return QPen(QColor(0x8c, 0x1d, 0x1d), 2);
     QPen pen(kChannelColours[k % 4], 2);
-    if (k >= 4) pen.setStyle(Qt::DashLine);
+    if (k >= 4) {
+        pen.setColor(kChannelColours[k % 4].lighter(140));
+        pen.setStyle(Qt::DashLine);
+    }
     return pen;
 }
 
@@ -61,6 +64,7 @@ void StatisticsWindow::addPlot(StatisticsPlot kind, int row, int column) {
     p.y->setLabelFormat(QStringLiteral("%g"));
     p.chart->addAxis(x, Qt::AlignBottom);
     p.chart->addAxis(p.y, Qt::AlignLeft);
+    p.chart->legend()->setMarkerShape(QLegend::MarkerShapeFromSeries);
     const QStringList names = seriesNames(kind);
     for (qsizetype k = 0; k < names.size(); ++k) {
         auto* line = new QLineSeries(p.chart);
