@@ -5,6 +5,7 @@
 
 #include "app/console.hpp"
 #include "cli_context.hpp"
+#include "driver/card_identity.hpp"
 #include "driver/driver_link.hpp"
 #include "ui/text_host.hpp"
 #include "resources/console_ids.hpp"
@@ -59,7 +60,7 @@ void installReport(CLI::App& app, CliContext& context) {
     auto args = std::make_shared<ReportArgs>();
     auto* all = cmd->add_flag("--all", args->all, "Every device number that opens (the default)");
     cmd->add_option("--device", args->device, "Only this device number, opened first")
-        ->check(CLI::Range(0, 31))
+        ->check(CLI::Range(0, driver::kDeviceCount - 1))
         ->excludes(all)
         ->type_name("N");
     cmd->add_flag("--log", args->log, "Also append the report to the log file Pemblor.LOG in the data root");

@@ -13,6 +13,7 @@
 #include <string_view>
 #include <vector>
 
+#include "driver/card_identity.hpp"
 #include "sim/dsp/dsp_memory.hpp"
 #include "sim/settings/card_faults.hpp"
 #include "sim/settings/replay.hpp"
@@ -20,7 +21,7 @@
 
 namespace pemblor::sim {
 
-inline constexpr int kMaxDeviceNumber = 31;
+inline constexpr int kMaxDeviceNumber = driver::kDeviceCount - 1;
 inline constexpr std::size_t kMaxSerialLength = 16;
 inline constexpr std::uint32_t kCategoryCount = 15;
 inline constexpr std::size_t kMaxInfoAnswer = 256;
