@@ -21,11 +21,14 @@ namespace pemblor::capture {
 // One receiving period: the hub it shares, its files, the dispatcher that
 // writes them, and the handshake with the thread.
 struct ReceiveSession {
-    ReceiveSession(const ReceiveAreas& areas, std::shared_ptr<ReceptionHub> receptionHub)
-        : hub(std::move(receptionHub)), dispatcher(areas, *hub, files) {}
+    ReceiveSession(const ReceiveAreas& areas, std::shared_ptr<const void> areaKeeper,
+                   std::shared_ptr<ReceptionHub> receptionHub)
+        : keeper(std::move(areaKeeper)), hub(std::move(receptionHub)), dispatcher(areas, *hub, files) {}
     // Files still open when the session goes are finished here.
     ~ReceiveSession() { files.finish(packLocalTime(ui::systemLocalTime())); }
 
+    // The areas' memory, for as long as anything here may point into it.
+    std::shared_ptr<const void> keeper;
     std::shared_ptr<ReceptionHub> hub;  // outlives the files that report to it
     RecordingSet files;
     ReceiveDispatcher dispatcher;

@@ -45,7 +45,7 @@ Receiver::Start Receiver::start(const std::filesystem::path& root, int device, s
     link_.context().dataEvent.store(event, std::memory_order_relaxed);
     link_.registerDataEvent();
 
-    auto session = std::make_shared<ReceiveSession>(areas, hub_);
+    auto session = std::make_shared<ReceiveSession>(areas, link_.areaKeeper(), hub_);
     if (auto failed = session->files.open(root, device, startTime, *hub_, &hub_->closedFlag())) {
         failedPath_ = *failed;
         closeEvent();

@@ -122,6 +122,8 @@ public:
     // The area a word (0..15) of the held mapping record stands for; empty when
     // the word is 0 or names no area of the open device.
     std::span<std::uint8_t> mappedArea(std::uint32_t word);
+    // Keeps the open device's areas alive while held (Transport::areaKeeper).
+    std::shared_ptr<const void> areaKeeper() { return transport_.areaKeeper(context_.device()); }
 
 private:
     ControlResult send(std::uint32_t code, std::span<const std::uint8_t> in, std::span<std::uint8_t> out);

@@ -3,6 +3,7 @@
 // the areas that the address-mapping record refers to. A real driver, the
 // simulated cards and the tracing wrapper all implement it.
 #include <cstdint>
+#include <memory>
 #include <span>
 #include <string_view>
 
@@ -51,6 +52,10 @@ public:
     // Resolves a word of the address-mapping record into the area it stands
     // for, with its size; empty when the word names no area of that device.
     virtual std::span<std::uint8_t> area(DeviceHandle handle, std::uint32_t word) = 0;
+    // Keeps the memory of the device's areas alive while held, even past the
+    // device's close: a receive thread left inside a write may still be
+    // reading it. None where the memory outlives the process's use of it.
+    virtual std::shared_ptr<const void> areaKeeper(DeviceHandle) { return nullptr; }
 };
 
 }  // namespace pemblor::driver

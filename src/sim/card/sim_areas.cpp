@@ -49,7 +49,7 @@ bool MappedAreas::map(std::uint64_t handle, std::span<std::uint8_t, kMappingReco
                       TokenSource& tokens) {
     if (mappings_.size() >= kMaxMappings) return false;
     for (std::size_t a = 0; a < kAreaCount; ++a) {
-        if (storage_[a].empty() && !storage_[a].allocate(areaSize(static_cast<AreaKind>(a)))) return false;
+        if ((*storage_)[a].empty() && !(*storage_)[a].allocate(areaSize(static_cast<AreaKind>(a)))) return false;
     }
     Mapping mapping{handle, {}, {}};
     for (std::size_t a = 0; a < kAreaCount; ++a) {
@@ -57,7 +57,7 @@ bool MappedAreas::map(std::uint64_t handle, std::span<std::uint8_t, kMappingReco
         const std::size_t group = kAreaWords[a] - 1;  // first word of the area's group of four
         driver::storeU32(mapping.record, group * 4, kBusAddresses[a]);
         driver::storeU32(mapping.record, kAreaWords[a] * 4, mapping.tokens[a]);
-        driver::storeU32(mapping.record, (group + 2) * 4, static_cast<std::uint32_t>(storage_[a].bytes().size()));
+        driver::storeU32(mapping.record, (group + 2) * 4, static_cast<std::uint32_t>((*storage_)[a].bytes().size()));
         driver::storeU32(mapping.record, (group + 3) * 4, 0);
     }
     std::copy(mapping.record.begin(), mapping.record.end(), record.begin());
@@ -81,13 +81,13 @@ void MappedAreas::dropHandle(std::uint64_t handle) {
 std::span<std::uint8_t> MappedAreas::resolve(std::uint32_t token) {
     for (const Mapping& m : mappings_) {
         for (std::size_t a = 0; a < kAreaCount; ++a)
-            if (m.tokens[a] == token) return storage_[a].bytes();
+            if (m.tokens[a] == token) return (*storage_)[a].bytes();
     }
     return {};
 }
 
 std::span<std::uint8_t> MappedAreas::storage(AreaKind kind) {
-    ZeroedBuffer& buffer = storage_[static_cast<std::size_t>(kind)];
+    ZeroedBuffer& buffer = (*storage_)[static_cast<std::size_t>(kind)];
     if (buffer.empty()) buffer.allocate(areaSize(kind));
     return buffer.bytes();
 }

@@ -5,6 +5,7 @@
 // transport resolves them into the areas. Not thread-safe: the card's lock
 // covers it.
 #include <array>
+#include <memory>
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
@@ -61,6 +62,9 @@ public:
     // The token of an area in the newest live mapping; 0 when none.
     std::uint32_t currentToken(AreaKind kind) const;
     std::size_t liveMappings() const { return mappings_.size(); }
+    // Keeps the areas' memory alive while held, beyond the card's own life:
+    // a receive thread left inside a write may still be reading it.
+    std::shared_ptr<const void> keeper() const { return storage_; }
 
 private:
     struct Mapping {
@@ -73,7 +77,8 @@ private:
     bool tokenLive(std::uint32_t token) const;
 
     std::vector<Mapping> mappings_;
-    std::array<ZeroedBuffer, kAreaCount> storage_;
+    using Storage = std::array<ZeroedBuffer, kAreaCount>;
+    std::shared_ptr<Storage> storage_ = std::make_shared<Storage>();
 };
 
 }  // namespace pemblor::sim

@@ -52,6 +52,7 @@ public:
     driver::ControlResult control(std::uint64_t handle, std::uint32_t code, std::span<const std::uint8_t> in,
                                   std::span<std::uint8_t> out);
     std::span<std::uint8_t> area(std::uint32_t word);
+    std::shared_ptr<const void> areaKeeper() const { return areas_.keeper(); }
     // A handle of this card was closed: what it held is released.
     void handleClosed(std::uint64_t handle);
 

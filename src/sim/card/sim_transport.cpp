@@ -71,4 +71,11 @@ std::span<std::uint8_t> SimTransport::area(driver::DeviceHandle handle, std::uin
     return it->second->area(word);
 }
 
+std::shared_ptr<const void> SimTransport::areaKeeper(driver::DeviceHandle handle) {
+    std::shared_lock lock(handlesMutex_);
+    const auto it = handles_.find(handle.value);
+    if (it == handles_.end()) return nullptr;
+    return it->second->areaKeeper();
+}
+
 }  // namespace pemblor::sim

@@ -32,6 +32,7 @@ public:
     bool closeEvent(driver::EventHandle event) override;
 
     std::span<std::uint8_t> area(driver::DeviceHandle handle, std::uint32_t word) override;
+    std::shared_ptr<const void> areaKeeper(driver::DeviceHandle handle) override;
 
     // Each card's ledger, in device order, under that card's lock.
     void forEachCard(const std::function<void(int, const DeliveryLedger&)>& fn);
