@@ -5,7 +5,7 @@ CMAKE_FLAGS ?=
 # Card settings of `make run`: Dev1 in service, Dev0 at power-up.
 SIM_CONFIG ?= scripts/run-cards.ini
 
-.PHONY: all deps configure build run test bench sanitize tsan clean
+.PHONY: all deps configure build run test bench sanitize tsan deb clean
 
 all: build
 
@@ -37,6 +37,14 @@ test: build
 bench: build
 	@for b in $(BUILD)/bench/bench_*; do echo "== $$b"; $$b; done
 
+# The Debian package in $(DEB_DIR): built the way Debian builds its own, then
+# checked (lintian, an install on this machine, a removal).
+DEB_DIR ?= build-deb
+deb:
+	@bash scripts/install-deps.sh --packaging
+	bash scripts/build-deb.sh $(DEB_DIR) $(JOBS)
+	bash scripts/check-deb.sh $(DEB_DIR)
+
 # Sanitizer runs (not part of `make test`): AddressSanitizer with
 # UndefinedBehaviorSanitizer, and ThreadSanitizer, each in its own tree.
 sanitize: deps
@@ -53,4 +61,4 @@ tsan: deps
 	cd build-tsan && ctest --output-on-failure -j $(JOBS)
 
 clean:
-	rm -rf $(BUILD) build-asan build-tsan
+	rm -rf $(BUILD) build-asan build-tsan $(DEB_DIR)

@@ -6,6 +6,7 @@
 #include "app/console.hpp"
 #include "cli_context.hpp"
 #include "driver/card_identity.hpp"
+#include "common/version.hpp"
 #include "driver/driver_link.hpp"
 #include "ui/text_host.hpp"
 #include "resources/console_ids.hpp"
@@ -24,8 +25,9 @@ struct ReportArgs {
 
 // Drives the console window as an operator would for "4 Show all inf and
 // save file": one device opened under its item, or every device; the list
-// then goes to standard output. Messages go to standard error. Status 1 when
-// the device can't be opened or --log could not save the log file.
+// then goes to standard output, and a last line names the build. Messages go
+// to standard error. Status 1 when the device can't be opened or --log could
+// not save the log file.
 int runReport(CliContext& context, const ReportArgs& args) {
     driver::Transport* transport = context.transport();
     if (!transport) return 2;
@@ -50,6 +52,8 @@ int runReport(CliContext& context, const ReportArgs& args) {
         std::fwrite(line.data(), 1, line.size(), stdout);
         std::fputc('\n', stdout);
     }
+    // Which build made the report, for support; the log file keeps the console's lines only.
+    std::printf("Report made by %s\n", common::versionLine("pemblorctl").c_str());
     std::fflush(stdout);
     // The report is printed all the same; the status says the log lacks it.
     return console.logSaveFailed() ? 1 : 0;

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "common/data_root.hpp"
+#include "common/version.hpp"
 #include "cli_context.hpp"
 #include "driver/tracing_transport.hpp"
 #include "sim/settings/sim_report.hpp"
@@ -71,6 +72,8 @@ int main(int argc, char** argv) {
     using namespace pemblor::cli;
     CLI::App app{"pemblorctl: tools and headless console for the video-encoder card"};
     app.require_subcommand(1);
+    app.set_version_flag("--version", pemblor::common::versionLine("pemblorctl"),
+                         "Print the version and the commit it was built from, and exit");
     CliContext context;
     app.add_option("--root", context.options.root, "Folder that stands for drive C: (data root)")->type_name("DIR");
     app.add_option("--cards", context.options.cards,

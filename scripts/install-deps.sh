@@ -1,11 +1,12 @@
 #!/usr/bin/env bash
-# Installs the Debian packages that building, running and testing pemblor need.
+# Installs the Debian packages that building, running and testing pemblor need;
+# with --packaging also what `make deb` needs to build and check the package.
 # Idempotent: packages already present are not touched, and apt is only asked
 # when something is missing.
 set -euo pipefail
 
 PACKAGES=(
-  build-essential cmake ninja-build pkg-config
+  build-essential cmake ninja-build pkg-config python3
   qt6-base-dev qt6-charts-dev libqt6opengl6-dev libgl-dev fonts-dejavu-core fonts-wqy-microhei
   libavcodec-dev libavformat-dev libavfilter-dev libavutil-dev libswscale-dev libpng-dev
   libcli11-dev nlohmann-json3-dev libpugixml-dev
@@ -14,7 +15,13 @@ PACKAGES=(
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   clang libclang-rt-14-dev
   xvfb xauth
+  man-db desktop-file-utils appstream bash-completion
 )
+# Building the Debian package and checking it (lintian).
+PACKAGING=(debhelper dpkg-dev fakeroot lintian)
+if [ "${1-}" = --packaging ]; then
+  PACKAGES+=("${PACKAGING[@]}")
+fi
 
 missing=()
 for p in "${PACKAGES[@]}"; do

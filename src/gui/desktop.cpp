@@ -4,6 +4,7 @@
 #include <iostream>
 
 #include "common/data_root.hpp"
+#include "common/shared_files.hpp"
 #include "driver/tracing_transport.hpp"
 #include "gui/console_layout.hpp"
 #include "gui/dialog_view.hpp"
@@ -36,6 +37,7 @@ std::unique_ptr<Desktop> Desktop::create(const DesktopOptions& options, std::str
     }
     d->link_ = std::make_unique<driver::DriverLink>(*transport);
     d->host_ = std::make_unique<QtHost>(common::resolveDataRoot(options.root));
+    if (const auto sample = common::findSharedFile("sample.IMG")) d->host_->addPlace(sample->parent_path());
     d->renderer_ = std::make_unique<QtRenderer>(*d->host_);
     app::ConsoleOptions consoleOptions{options.supportEmail};
     consoleOptions.renderer = d->renderer_.get();

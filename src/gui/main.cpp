@@ -11,6 +11,8 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include "common/shared_files.hpp"
+#include "common/version.hpp"
 #include "gui/app_icon.hpp"
 #include "gui/desktop.hpp"
 #include "gui/dialog_view.hpp"
@@ -77,16 +79,23 @@ void addOptions(CLI::App& cli, pemblor::gui::DesktopOptions& options, bool& exit
     cli.add_option("--sim-report", options.simReport,
                    "At the end, write what each simulated card delivered and dropped (JSON)")->type_name("FILE");
     cli.add_flag("--exit-when-shown", exitWhenShown, "Close the console as soon as it is shown (start-up check)");
+    cli.set_version_flag("--version", pemblor::common::versionLine("pemblor"),
+                         "Print the version and the commit it was built from, and exit");
 }
 
-// The help needs no display: it is answered before Qt looks for one.
-bool asksForHelp(int argc, char** argv) {
+// The help and the version need no display: they are answered before Qt
+// looks for one. Empty when the console is to start.
+std::string answerWithoutDisplay(int argc, char** argv, CLI::App& cli) {
     for (int i = 1; i < argc; ++i) {
         const std::string_view arg = argv[i];
-        if (arg == "--") return false;
-        if (arg == "-h" || arg == "--help") return true;
+        if (arg == "--") break;
+        if (arg == "-h" || arg == "--help") {
+            cli.name(argv[0]);
+            return cli.help();
+        }
+        if (arg == "--version") return pemblor::common::versionLine("pemblor") + "\n";
     }
-    return false;
+    return {};
 }
 
 }  // namespace
@@ -97,18 +106,24 @@ int main(int argc, char** argv) {
     DesktopOptions options;
     bool exitWhenShown = false;
     addOptions(cli, options, exitWhenShown);
-    if (asksForHelp(argc, argv)) {
-        cli.name(argv[0]);
-        std::cout << cli.help();
+    if (const std::string answer = answerWithoutDisplay(argc, argv, cli); !answer.empty()) {
+        std::cout << answer;
         return 0;
     }
     // Qt takes its own options (-platform, -display, ...) out of argv first.
     QApplication qt(argc, argv);
+    // Lets the desktop match the window to its menu entry and icon.
+    QGuiApplication::setDesktopFileName(QStringLiteral("pemblor"));
     QApplication::setWindowIcon(applicationIcon());
     try {
         cli.parse(argc, argv);
     } catch (const CLI::ParseError& e) {
         return cli.exit(e);
+    }
+    // Without settings of its own the console serves the example cards it
+    // ships with, as `make run` does: Dev0 at power-up, Dev1 in service.
+    if (cli.count("--sim-config") == 0) {
+        if (const auto example = pemblor::common::findSharedFile("run-cards.ini")) options.simConfig = example->string();
     }
 
     std::string error;

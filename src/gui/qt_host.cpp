@@ -5,6 +5,7 @@
 #include <QMessageBox>
 #include <QThread>
 #include <QTimer>
+#include <QUrl>
 #include <algorithm>
 #include <chrono>
 #include <thread>
@@ -44,6 +45,9 @@ std::optional<std::filesystem::path> QtHost::runFileDialog(QFileDialog& box, con
     box.setNameFilters(qtNameFilters(request.filter));
     box.setDefaultSuffix(toQt(request.defaultExtension));
     box.setDirectory(toQt(root_.string()));
+    QList<QUrl> places = box.sidebarUrls();
+    for (const std::filesystem::path& p : places_) places.append(QUrl::fromLocalFile(toQt(p.string())));
+    box.setSidebarUrls(places);
     // An initial name such as "*.cmd" is a pattern, which the filter already applies.
     const bool pattern = request.initialName.find_first_of("*?") != std::string::npos;
     if (!request.initialName.empty() && !pattern) box.selectFile(toQt(request.initialName));

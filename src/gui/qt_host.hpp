@@ -49,6 +49,8 @@ public:
     // The top-most open view, or null.
     DialogView* topView() const { return views_.empty() ? nullptr : views_.back(); }
     bool timerActive(const ui::Dialog& dialog, int timerId) const;
+    // A folder the file dialogs list among their places (the sample program's).
+    void addPlace(std::filesystem::path folder) { places_.push_back(std::move(folder)); }
 
 private:
     // What a sleeping handler holds back: timer ticks (one per timer: a tick
@@ -70,6 +72,7 @@ private:
     void retire(std::unique_ptr<QTimer> timer);
 
     std::filesystem::path root_;
+    std::vector<std::filesystem::path> places_;
     std::vector<DialogView*> views_;  // open views, innermost last
     std::vector<ViewHook> viewHooks_;
     std::map<std::pair<const ui::Dialog*, int>, std::unique_ptr<QTimer>> timers_;

@@ -44,11 +44,21 @@ struct ReportCommand : ::testing::Test {
     std::string err() { return readFile(dir / "err"); }
 };
 
+// The last line of every report names the build, as --version does.
+std::string buildLine() {
+    const auto version = runCommand(std::string(PEMBLORCTL_PATH) + " --version");
+    EXPECT_EQ(version.status, 0);
+    const std::string line = version.out.substr(0, version.out.find('\n'));
+    EXPECT_THAT(line, MatchesRegex("pemblorctl " PEMBLOR_VERSION R"( \(commit ([0-9a-f]{12}(-dirty)?|unknown)\))"));
+    return "Report made by " + line;
+}
+
 TEST_F(ReportCommand, OneDevicePrintsItsReportAndWritesNoLog) {
     const auto r = runCommand(ctl("--cards 0,2 report --device 2"));
     ASSERT_EQ(r.status, 0) << err();
     const auto out = lines(r.out);
     ASSERT_GE(out.size(), 5u);
+    EXPECT_EQ(out.back(), buildLine());
     EXPECT_THAT(out[0], MatchesRegex(R"(Dev ID: Dev2 Current Time: [0-9]{4}(\.[0-9]+){2} [0-9]+:[0-9]+:[0-9]+)"));
     EXPECT_EQ(out[1], "Version information: W01070605 H00020801 D20260101");
     // The status lines come from a tick of this card.
@@ -66,7 +76,9 @@ TEST_F(ReportCommand, AllDevicesWithLogAppendsWhatItPrints) {
     const auto first = runCommand(cmd);
     ASSERT_EQ(first.status, 0) << err();
     EXPECT_EQ(err(), "Please send file " + (root / "Pemblor.LOG").string() + " to Email: help@example.org\n");
-    const auto out = lines(first.out);
+    auto out = lines(first.out);
+    ASSERT_EQ(out.back(), buildLine());
+    out.pop_back();  // the log holds the console's lines alone
     EXPECT_THAT(out.front(), StartsWith("Open Dev KSVECWDM0 OK !!! Slot ID:"));
     EXPECT_EQ(out.back(), "Close device finished OK !!!");
     std::string crlf;
@@ -100,7 +112,7 @@ TEST_F(ReportCommand, MissingDeviceNoCardAndBadArguments) {
 
     const auto none = runCommand(ctl("--cards '' report"));
     EXPECT_EQ(none.status, 0);
-    EXPECT_EQ(none.out, "");
+    EXPECT_EQ(none.out, buildLine() + "\n");
     EXPECT_EQ(err(), "");
 
     EXPECT_NE(runCommand(ctl("report --device 32")).status, 0);

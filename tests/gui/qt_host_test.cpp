@@ -8,6 +8,7 @@
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QUrl>
 #include <fstream>
 
 #include "gui/dialog_view.hpp"
@@ -135,10 +136,14 @@ private slots:
         touch(root / "DATA2.CMD");
         touch(root / "notes.txt");
         QtHost host(root);
+        QTemporaryDir samples;
+        host.addPlace(samples.path().toStdString());
         QStringList filters, listedNames;
         QString shownDir, nameBox;
+        QList<QUrl> places;
         whenModal<QFileDialog>([&](QFileDialog* box) {
             filters = box->nameFilters();
+            places = box->sidebarUrls();
             shownDir = box->directory().absolutePath();
             nameBox = box->findChild<QLineEdit*>()->text();
             auto* view = box->findChild<QAbstractItemView*>(QStringLiteral("listView"));
@@ -154,6 +159,7 @@ private slots:
         QCOMPARE(*picked, root / "data.cmd");
         QCOMPARE(filters, (QStringList{"CMD Files(*.[cC][mM][dD])", "All Files(*)"}));
         QCOMPARE(shownDir, dir.path());
+        QVERIFY(places.contains(QUrl::fromLocalFile(samples.path())));
         QVERIFY(nameBox.isEmpty());  // the "*.cmd" pattern is not taken for a file name
         QCOMPARE(listedNames, (QStringList{"DATA2.CMD", "data.cmd"}));  // either case, nothing else
 
