@@ -46,7 +46,7 @@ Receiver::Start Receiver::start(const std::filesystem::path& root, int device, s
     link_.registerDataEvent();
 
     auto session = std::make_shared<ReceiveSession>(areas, hub_);
-    if (auto failed = session->files.open(root, device, startTime, *hub_, &hub_->closedFlag())) {
+    if (auto failed = session->files.open(root, device, startTime, *hub_, &hub_->closedFlag(), &hub_->stats().files)) {
         failedPath_ = *failed;
         closeEvent();
         return Start::kOpenFailed;
