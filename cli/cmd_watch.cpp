@@ -88,6 +88,7 @@ public:
         if (!startMetrics(context_, recording() ? std::filesystem::path(options_.record) : context_.dataRoot(),
                           metrics_))
             return 2;
+        if (recording() && !makeRecordFolder()) return 2;
         driver::Transport* transport = context_.transport();
         if (!transport) return 2;
         installStopHandlers();
@@ -100,6 +101,8 @@ public:
         notifyService("READY=1\nSTATUS=watching " + std::to_string(cards_.size()) + " cards");
         loop();
         notifyService("STOPPING=1");
+        // The last line sums up the minutes since the one before.
+        printStatus();
         return finish(0);
     }
 
@@ -122,14 +125,16 @@ private:
             std::cerr << "pemblorctl: watch: --hours must be 0 or more and --segment-minutes more than 0\n";
             return false;
         }
-        if (recording()) {
-            std::error_code ec;
-            std::filesystem::create_directories(options_.record, ec);
-            if (ec || !std::filesystem::is_directory(options_.record)) {
-                std::cerr << "pemblorctl: " << options_.record << ": "
-                          << (ec ? ec.message() : std::string(std::strerror(ENOTDIR))) << "\n";
-                return false;
-            }
+        return true;
+    }
+
+    bool makeRecordFolder() {
+        std::error_code ec;
+        std::filesystem::create_directories(options_.record, ec);
+        if (ec || !std::filesystem::is_directory(options_.record)) {
+            std::cerr << "pemblorctl: " << options_.record << ": "
+                      << (ec ? ec.message() : std::string(std::strerror(ENOTDIR))) << "\n";
+            return false;
         }
         return true;
     }
@@ -168,6 +173,7 @@ private:
 
     void loop() {
         const Clock::time_point begun = Clock::now();
+        lastStatus_ = begun;
         const auto segment = std::chrono::duration_cast<Clock::duration>(
             std::chrono::duration<double, std::ratio<60>>(options_.segmentMinutes));
         const auto hours = std::chrono::duration_cast<Clock::duration>(
@@ -185,7 +191,7 @@ private:
                 nextTick += kTick;
             }
             if (now >= nextStatus) {
-                printStatus(kStatusEvery);
+                printStatus();
                 nextStatus += kStatusEvery;
             }
             if (recording() && now >= nextSegment) {
@@ -196,9 +202,12 @@ private:
         }
     }
 
-    void printStatus(std::chrono::seconds since) {
-        const std::string now = isoTime(std::chrono::system_clock::now());
-        for (auto& card : cards_) std::cout << now << " Dev" << card->device() << ": " << card->statusLine(since) << "\n";
+    void printStatus() {
+        const Clock::time_point now = Clock::now();
+        const auto since = std::chrono::duration<double>(now - lastStatus_);
+        lastStatus_ = now;
+        const std::string time = isoTime(std::chrono::system_clock::now());
+        for (auto& card : cards_) std::cout << time << " Dev" << card->device() << ": " << card->statusLine(since) << "\n";
         std::cout.flush();
     }
 
@@ -217,6 +226,7 @@ private:
     MetricsService metrics_;
     std::vector<std::unique_ptr<WatchedCard>> cards_;
     int segment_ = 0;
+    Clock::time_point lastStatus_ = Clock::now();
 };
 
 void installWatch(CLI::App& app, CliContext& context) {

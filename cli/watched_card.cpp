@@ -5,6 +5,8 @@
 #include "common/printf_line.hpp"
 #include "driver/dsp_poll.hpp"
 
+#include <thread>
+
 namespace pemblor::cli {
 
 void QueuedHost::post(std::function<void()> fn) {
@@ -34,15 +36,15 @@ WatchedCard::~WatchedCard() { end(); }
 
 bool WatchedCard::open() {
     if (!link_.openDevice(driver::DriverLink::devicePath(device_)).valid()) return false;
-    health_.setIdentity(device_, driver::CardIdentity::read(link_));
+    identity_ = driver::CardIdentity::read(link_);
+    health_.setIdentity(device_, identity_);
     health_.poll(link_);
     return true;
 }
 
 bool WatchedCard::start(const std::filesystem::path& root, bool recording) {
-    const driver::CardIdentity identity = driver::CardIdentity::read(link_);
-    if (!identity.versionAccepted()) {
-        say_(common::printfLine("driver version %08X is too old, reception not started", identity.version));
+    if (!identity_.versionAccepted()) {
+        say_(common::printfLine("driver version %08X is too old, reception not started", identity_.version));
         return false;
     }
     if (link_.mapAddresses() == 0) {
@@ -106,7 +108,7 @@ void WatchedCard::end() {
     link_.closeDevice();
 }
 
-std::string WatchedCard::statusLine(std::chrono::seconds since) {
+std::string WatchedCard::statusLine(std::chrono::duration<double> since) {
     const common::ReceiveStats& stats = hub_->stats();
     std::uint64_t pictures = 0;
     std::uint64_t bytes = 0;
@@ -114,7 +116,7 @@ std::string WatchedCard::statusLine(std::chrono::seconds since) {
         pictures += common::read(slot.blockCount) - common::read(slot.markedBlocks);
         bytes += common::read(slot.bytesReceived);
     }
-    const double seconds = since.count() > 0 ? static_cast<double>(since.count()) : 1.0;
+    const double seconds = since.count() > 0 ? since.count() : 1.0;
     const double pictureRate = static_cast<double>(pictures - lastPictures_) / seconds;
     const double kbits = static_cast<double>(bytes - lastBytes_) * 8 / 1000 / seconds;
     lastPictures_ = pictures;

@@ -56,7 +56,7 @@ public:
     int device() const { return device_; }
     metrics::CardFeed feed() const { return {&hub_->stats(), &health_}; }
     // The line of the last minute; figures are averages since the last call.
-    std::string statusLine(std::chrono::seconds since);
+    std::string statusLine(std::chrono::duration<double> since);
 
 private:
     bool receiveStart(const std::filesystem::path& root, bool recording);
@@ -66,6 +66,7 @@ private:
     std::function<void(const std::string&)> say_;
     QueuedHost& host_;
     driver::DriverLink link_;
+    driver::CardIdentity identity_;
     driver::CardHealth health_;
     std::shared_ptr<capture::ReceptionHub> hub_;
     capture::Receiver receiver_;

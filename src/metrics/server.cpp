@@ -18,7 +18,8 @@ std::unique_ptr<Server> Server::start(const ListenAddress& address, std::shared_
     try {
         server->exposer_ = std::make_unique<prometheus::Exposer>(address.text(), kServerThreads);
     } catch (const std::exception& e) {
-        error = e.what();
+        // Debian's build of the HTTP server (civetweb) listens on IPv4 alone.
+        error = address.ipv6 ? "the HTTP server of this build listens on IPv4 addresses only" : e.what();
         return nullptr;
     }
     server->collector_ = std::move(collector);
