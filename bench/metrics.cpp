@@ -11,6 +11,7 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <iostream>
 #include <memory>
 #include <random>
 #include <thread>

@@ -19,7 +19,7 @@ using Labels = std::vector<ClientMetric::Label>;
 // family of the same name whatever the number of cards.
 enum Family : std::size_t {
     kCardInfo, kCardUp, kDspState, kDspRunning, kReceiving,
-    kPictures, kBytes, kPictureRate, kBitRate, kDecodeErrors,
+    kPictures, kBytes, kPictureRate, kByteRate, kDecodeErrors,
     kCardDropped, kConsoleDropped, kWritten, kWriteErrors, kDebugLines,
     kFamilyCount
 };
@@ -39,7 +39,7 @@ constexpr std::array<FamilySpec, kFamilyCount> kFamilies = {{
     {"pemblor_stream_pictures_received_total", "Pictures received on the stream", MetricType::Counter},
     {"pemblor_stream_received_bytes_total", "Payload bytes received on the stream", MetricType::Counter},
     {"pemblor_stream_pictures_per_second", "Pictures received in the last full second", MetricType::Gauge},
-    {"pemblor_stream_bits_per_second", "Bits received in the last full second", MetricType::Gauge},
+    {"pemblor_stream_received_bytes_per_second", "Payload bytes received in the last full second", MetricType::Gauge},
     {"pemblor_stream_decode_errors_total", "Pictures of the stream a decoder of this program could not decode",
      MetricType::Counter},
     {"pemblor_card_dropped_records_total", "Records the card dropped because they were fetched too slowly",
@@ -127,7 +127,8 @@ void Collector::collectCard(const CardFeed& feed, std::vector<MetricFamily>& fam
         put(families, kPictures, stream, read(slot.blockCount) - read(slot.markedBlocks));
         put(families, kBytes, stream, static_cast<double>(read(slot.bytesReceived)));
         put(families, kPictureRate, stream, read(slot.plainLastSecond));
-        put(families, kBitRate, stream, read(slot.bitRate));
+        // The status lines' bit rate, in the base unit.
+        put(families, kByteRate, stream, read(slot.bitRate) / 8);
         put(families, kDecodeErrors, stream, read(slot.decodeErrors));
     }
     put(families, kConsoleDropped, card, read(stats.counters.cutBlocks));

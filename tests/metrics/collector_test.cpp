@@ -60,7 +60,7 @@ TEST(Collector, AScrapeShowsEachCardsCountersAndHealthAndTheProcess) {
     const std::string dev1 = R"(device="1",serial="GONE?",slot="4")";
     for (const std::string& line : std::vector<std::string>{
              "# TYPE pemblor_stream_received_bytes_total counter",
-             "# TYPE pemblor_stream_bits_per_second gauge",
+             "# TYPE pemblor_stream_received_bytes_per_second gauge",
              "pemblor_card_info{" + dev0 + R"(,driver_version="1.7.6.5"} 1)",
              "pemblor_card_up{" + dev0 + "} 1",
              "pemblor_dsp_state{" + dev0 + "} 21",
@@ -69,7 +69,7 @@ TEST(Collector, AScrapeShowsEachCardsCountersAndHealthAndTheProcess) {
              "pemblor_stream_pictures_received_total{" + dev0 + R"(,channel="2",stream="sub"} 125)",
              "pemblor_stream_received_bytes_total{" + dev0 + R"(,channel="2",stream="sub"} 5000000000)",
              "pemblor_stream_pictures_per_second{" + dev0 + R"(,channel="2",stream="sub"} 25)",
-             "pemblor_stream_bits_per_second{" + dev0 + R"(,channel="2",stream="sub"} 262144)",
+             "pemblor_stream_received_bytes_per_second{" + dev0 + R"(,channel="2",stream="sub"} 32768)",
              "pemblor_stream_decode_errors_total{" + dev0 + R"(,channel="2",stream="sub"} 2)",
              "pemblor_stream_received_bytes_total{" + dev0 + R"(,channel="1",stream="main"} 0)",
              "pemblor_console_dropped_blocks_total{" + dev0 + "} 3",
