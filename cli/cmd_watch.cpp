@@ -121,8 +121,11 @@ private:
         } else {
             for (int n = 0; n < driver::kDeviceCount; ++n) devices.push_back(n);
         }
-        if (!(options_.hours >= 0) || !(options_.segmentMinutes > 0)) {
-            std::cerr << "pemblorctl: watch: --hours must be 0 or more and --segment-minutes more than 0\n";
+        // Bounded, so that the durations made of them can't overflow.
+        constexpr double kLongest = 1e6;
+        if (!(options_.hours >= 0 && options_.hours <= kLongest) ||
+            !(options_.segmentMinutes > 0 && options_.segmentMinutes <= kLongest)) {
+            std::cerr << "pemblorctl: watch: --hours must be 0 to 1000000 and --segment-minutes more than 0 up to 1000000\n";
             return false;
         }
         return true;

@@ -5,11 +5,6 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
 #include <fstream>
 #include <regex>
 #include <thread>
@@ -17,7 +12,7 @@
 #include "capture/delivered.hpp"
 #include "capture/recording_header.hpp"
 #include "support/child_process.hpp"
-#include "support/http_get.hpp"
+#include "support/loopback.hpp"
 #include "support/run_command.hpp"
 #include "support/temp_dir.hpp"
 
@@ -68,15 +63,9 @@ protected:
 };
 
 TEST_F(WatchTest, BadInputIsOneLineAndStatusTwoWithNothingStarted) {
-    const int taken = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in at{};
-    at.sin_family = AF_INET;
-    at.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof at;
-    ASSERT_EQ(::bind(taken, reinterpret_cast<sockaddr*>(&at), sizeof at), 0);
-    ::listen(taken, 1);
-    ::getsockname(taken, reinterpret_cast<sockaddr*>(&at), &length);
-    const std::string inUse = "127.0.0.1:" + std::to_string(ntohs(at.sin_port));
+    pemblor::testing::TakenPort taken;
+    const std::string port = std::to_string(taken.port());
+    const std::string inUse = "127.0.0.1:" + port;
     const std::string record = (dir / "rec").string();
     const std::string script = (dir / "s.txt").string();
     std::ofstream(script) << "click \"1 OpenDev\"\n";
@@ -92,14 +81,15 @@ TEST_F(WatchTest, BadInputIsOneLineAndStatusTwoWithNothingStarted) {
         {{"--metrics", "localhost:9100", "watch"}, "pemblorctl: --metrics localhost:9100: not a numeric IPv4 address\n"},
         {{"--metrics", "[::1]", "watch"},
          "pemblorctl: --metrics [::1]: an IPv6 address is written [ADDRESS]:PORT\n"},
-        {{"--metrics", "[::1]:" + inUse.substr(inUse.rfind(':') + 1), "watch"},
-         "pemblorctl: --metrics [::1]:" + inUse.substr(inUse.rfind(':') + 1) +
-             ": the HTTP server of this build listens on IPv4 addresses only\n"},
+        {{"--metrics", "[::1]:" + port, "watch"},
+         "pemblorctl: --metrics [::1]:" + port + ": the HTTP server of this build listens on IPv4 addresses only\n"},
         {{"--metrics", "127.0.0.1:70000", "console", "--script", script},
          "pemblorctl: --metrics 127.0.0.1:70000: the port must be a number from 1 to 65535\n"},
         {{"watch", "--devices", "0,32"}, "pemblorctl: --devices: '32' is not a device number 0..31\n"},
         {{"watch", "--segment-minutes", "0"},
-         "pemblorctl: watch: --hours must be 0 or more and --segment-minutes more than 0\n"},
+         "pemblorctl: watch: --hours must be 0 to 1000000 and --segment-minutes more than 0 up to 1000000\n"},
+        {{"watch", "--hours", "1e300"},
+         "pemblorctl: watch: --hours must be 0 to 1000000 and --segment-minutes more than 0 up to 1000000\n"},
         {{"watch", "--record", ini}, "pemblorctl: " + ini + ": Not a directory\n"},
     };
     for (const Case& c : cases) {
@@ -107,7 +97,6 @@ TEST_F(WatchTest, BadInputIsOneLineAndStatusTwoWithNothingStarted) {
         EXPECT_EQ(r.status, 2) << r.out;
         EXPECT_EQ(r.out, c.line);
     }
-    ::close(taken);
     EXPECT_FALSE(std::filesystem::exists(record));
 }
 

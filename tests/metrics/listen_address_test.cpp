@@ -3,12 +3,8 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
 #include "metrics/listen_address.hpp"
+#include "support/loopback.hpp"
 
 namespace pemblor::metrics {
 namespace {
@@ -52,19 +48,12 @@ TEST(ListenAddress, EachFormIsTakenOrRefusedWithItsReason) {
 }
 
 TEST(ListenAddress, APortInUseOrAnAddressNotOfThisMachineCannotBeListenedOn) {
-    const int taken = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in at{};
-    at.sin_family = AF_INET;
-    at.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof at;
-    ASSERT_EQ(::bind(taken, reinterpret_cast<sockaddr*>(&at), sizeof at), 0);
-    ASSERT_EQ(::listen(taken, 1), 0);
-    ::getsockname(taken, reinterpret_cast<sockaddr*>(&at), &length);
+    testing::TakenPort taken;
     std::string error;
-    const ListenAddress inUse{"127.0.0.1", false, ntohs(at.sin_port)};
+    const ListenAddress inUse{"127.0.0.1", false, taken.port()};
     EXPECT_FALSE(canListen(inUse, error));
     EXPECT_EQ(error, "Address already in use");
-    ::close(taken);
+    taken.release();
     EXPECT_TRUE(canListen(inUse, error)) << error;
     // TEST-NET-3: never an address of this machine.
     EXPECT_FALSE(canListen({"203.0.113.9", false, inUse.port}, error));

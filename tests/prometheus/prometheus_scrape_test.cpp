@@ -14,7 +14,7 @@
 #include "capture/delivered.hpp"
 #include "capture/recording_header.hpp"
 #include "support/child_process.hpp"
-#include "support/http_get.hpp"
+#include "support/loopback.hpp"
 #include "support/run_command.hpp"
 #include "support/temp_dir.hpp"
 

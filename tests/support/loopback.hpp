@@ -1,7 +1,6 @@
 #pragma once
-// A plain HTTP/1.0 GET to a port on loopback, for tests that scrape the
-// metrics or ask a local server's API. The body, or nothing when the server
-// does not answer with status 200.
+// Loopback for tests of servers: a plain HTTP/1.0 GET (scraping the metrics,
+// asking a local server's API), a free port, a port held taken.
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
@@ -13,6 +12,7 @@
 
 namespace pemblor::testing {
 
+// The body, or nothing when the server does not answer with status 200.
 inline std::optional<std::string> httpGet(std::uint16_t port, const std::string& target) {
     const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     if (fd < 0) return std::nullopt;
@@ -48,5 +48,33 @@ inline std::uint16_t freePort() {
     ::close(fd);
     return ntohs(at.sin_port);
 }
+
+// A port on loopback that this object listens on while it lives.
+class TakenPort {
+public:
+    TakenPort() : fd_(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0)) {
+        sockaddr_in at{};
+        at.sin_family = AF_INET;
+        at.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t length = sizeof at;
+        ::bind(fd_, reinterpret_cast<sockaddr*>(&at), sizeof at);
+        ::listen(fd_, 1);
+        ::getsockname(fd_, reinterpret_cast<sockaddr*>(&at), &length);
+        port_ = ntohs(at.sin_port);
+    }
+    ~TakenPort() { release(); }
+    TakenPort(const TakenPort&) = delete;
+    TakenPort& operator=(const TakenPort&) = delete;
+
+    std::uint16_t port() const { return port_; }
+    void release() {
+        if (fd_ >= 0) ::close(fd_);
+        fd_ = -1;
+    }
+
+private:
+    int fd_;
+    std::uint16_t port_ = 0;
+};
 
 }  // namespace pemblor::testing
