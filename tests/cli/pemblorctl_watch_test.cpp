@@ -5,6 +5,10 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+
 #include <fstream>
 #include <regex>
 #include <thread>
@@ -140,10 +144,26 @@ TEST_F(WatchTest, AWatchServesRotatesAndEndsOnSigtermWithEveryByteInItsFiles) {
     }
     EXPECT_EQ(recorded, capture::testing::reportedStreamDigests(report, 0));
 
-    // --hours ends it by itself, just as cleanly.
-    const auto timed = pemblor::testing::runCommand(shell({"--cards", "0", "watch", "--hours", "0.0005"}));
+    // --hours ends it by itself, just as cleanly, and a service manager
+    // listening is told that it is ready, alive and stopping.
+    const int notify = ::socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+    sockaddr_un at{};
+    at.sun_family = AF_UNIX;
+    const std::string socketPath = (dir / "notify").string();
+    socketPath.copy(at.sun_path, sizeof at.sun_path - 1);
+    ASSERT_EQ(::bind(notify, reinterpret_cast<sockaddr*>(&at), sizeof at), 0);
+    const auto timed = pemblor::testing::runCommand("NOTIFY_SOCKET=" + socketPath + " " +
+                                                    shell({"watch", "--hours", "0.0005"}));
     EXPECT_EQ(timed.status, 0) << timed.out;
     EXPECT_THAT(timed.out, HasSubstr(" Dev0: dsp running, reception on, "));
+    std::vector<std::string> told;
+    char message[256];
+    for (ssize_t n; (n = ::recv(notify, message, sizeof message, 0)) > 0;) told.emplace_back(message, n);
+    ::close(notify);
+    ASSERT_GE(told.size(), 3u);
+    EXPECT_EQ(told.front(), "READY=1\nSTATUS=watching 2 cards");
+    EXPECT_EQ(told[1], "WATCHDOG=1");
+    EXPECT_EQ(told.back(), "STOPPING=1");
 }
 
 TEST_F(WatchTest, TheScriptConsoleServesTheCardItOpened) {
