@@ -83,6 +83,9 @@ TEST_F(WatchTest, BadInputIsOneLineAndStatusTwoWithNothingStarted) {
         {{"--metrics", inUse, "console", "--script", script},
          "pemblorctl: --metrics " + inUse + ": Address already in use\n"},
         {{"--metrics", "localhost:9100", "watch"}, "pemblorctl: --metrics localhost:9100: not a numeric IPv4 address\n"},
+        // TEST-NET-3: never an address of this machine.
+        {{"--metrics", "203.0.113.9:" + port, "watch"},
+         "pemblorctl: --metrics 203.0.113.9:" + port + ": Cannot assign requested address\n"},
         {{"--metrics", "[::1]", "watch"},
          "pemblorctl: --metrics [::1]: an IPv6 address is written [ADDRESS]:PORT\n"},
         {{"--metrics", "[::1]:" + port, "watch"},

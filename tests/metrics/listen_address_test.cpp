@@ -1,10 +1,9 @@
-// --metrics ADDR:PORT as the operator writes it: the forms taken, the ones
-// refused with their reason, and a port already taken.
+// --metrics ADDR:PORT as the operator writes it: the forms taken and the
+// ones refused with their reason (a port in use: tests/cli).
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include "metrics/listen_address.hpp"
-#include "support/loopback.hpp"
 
 namespace pemblor::metrics {
 namespace {
@@ -45,19 +44,6 @@ TEST(ListenAddress, EachFormIsTakenOrRefusedWithItsReason) {
             EXPECT_EQ(error, c.reason) << c.text;
         }
     }
-}
-
-TEST(ListenAddress, APortInUseOrAnAddressNotOfThisMachineCannotBeListenedOn) {
-    testing::TakenPort taken;
-    std::string error;
-    const ListenAddress inUse{"127.0.0.1", false, taken.port()};
-    EXPECT_FALSE(canListen(inUse, error));
-    EXPECT_EQ(error, "Address already in use");
-    taken.release();
-    EXPECT_TRUE(canListen(inUse, error)) << error;
-    // TEST-NET-3: never an address of this machine.
-    EXPECT_FALSE(canListen({"203.0.113.9", false, inUse.port}, error));
-    EXPECT_EQ(error, "Cannot assign requested address");
 }
 
 }  // namespace
