@@ -113,7 +113,7 @@ std::string WatchedCard::statusLine(std::chrono::duration<double> since) {
     std::uint64_t pictures = 0;
     std::uint64_t bytes = 0;
     for (const common::StreamSlot& slot : stats.slotTable) {
-        pictures += common::read(slot.blockCount) - common::read(slot.markedBlocks);
+        pictures += common::read(slot.pictureCount);
         bytes += common::read(slot.bytesReceived);
     }
     const double seconds = since.count() > 0 ? since.count() : 1.0;

@@ -67,15 +67,14 @@ void ReceiveDispatcher::streamBlocks(std::uint32_t count) {
         add(slot.blockCount);
         add(slot.byteAccumulator, block.payloadLength);
         add(slot.bytesReceived, block.payloadLength);
-        if (block.marked) {
-            add(slot.markedAccumulator);
-            add(slot.markedBlocks);
-        } else {
-            add(slot.plainAccumulator);
-        }
+        add(block.marked ? slot.markedAccumulator : slot.plainAccumulator);
         if (!block.whole) {
             add(c.cutBlocks);
             return true;
+        }
+        if (beginsPicture(block.payload)) {
+            add(slot.pictureCount);
+            add(slot.pictureAccumulator);
         }
         if (save) files_.stream(block.slot).queue(block.payload);
         if (playing && block.slot == playSlot) {

@@ -21,7 +21,7 @@ void clearCounters(common::ReceiveStats& stats) {
     for (common::StreamSlot& s : stats.slotTable) {
         for (Counter* counter : {&s.bitRate, &s.byteAccumulator, &s.plainLastSecond, &s.plainAccumulator,
                                  &s.markedLastSecond, &s.markedAccumulator, &s.previewLastSecond,
-                                 &s.previewAccumulator}) {
+                                 &s.previewAccumulator, &s.picturesLastSecond, &s.pictureAccumulator}) {
             common::set(*counter, 0);
         }
     }

@@ -44,7 +44,9 @@ struct StreamSlot {
     Counter previewAccumulator{0};
     Counter statusByte{0};         // slots 0..3 only; low 8 bits
     Counter decodeErrors{0};       // pictures of the slot that a decoder of this console could not decode
-    Counter markedBlocks{0};       // of blockCount; never cleared
+    Counter pictureCount{0};       // blocks that begin a picture; never cleared
+    Counter picturesLastSecond{0};
+    Counter pictureAccumulator{0};
     Total bytesReceived{0};        // payload bytes announced since the console started; never cleared
 };
 
@@ -87,6 +89,7 @@ inline void rollSecond(ReceiveStats& stats) {
         set(slot.plainLastSecond, take(slot.plainAccumulator));
         set(slot.markedLastSecond, take(slot.markedAccumulator));
         set(slot.previewLastSecond, take(slot.previewAccumulator));
+        set(slot.picturesLastSecond, take(slot.pictureAccumulator));
     }
     ReceiveCounters& c = stats.counters;
     set(c.bytesLastSecond, take(c.bytesThisSecond));

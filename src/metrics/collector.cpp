@@ -123,10 +123,9 @@ void Collector::collectCard(const CardFeed& feed, std::vector<MetricFamily>& fam
         const common::StreamSlot& slot = stats.slotTable[i];
         const Labels stream = with(with(card, "channel", std::to_string(i % common::kChannelCount + 1)), "stream",
                                    i < common::kChannelCount ? "main" : "sub");
-        // Marked blocks carry the group's number, not a picture.
-        put(families, kPictures, stream, read(slot.blockCount) - read(slot.markedBlocks));
+        put(families, kPictures, stream, read(slot.pictureCount));
         put(families, kBytes, stream, static_cast<double>(read(slot.bytesReceived)));
-        put(families, kPictureRate, stream, read(slot.plainLastSecond));
+        put(families, kPictureRate, stream, read(slot.picturesLastSecond));
         // The status lines' bit rate, in the base unit.
         put(families, kByteRate, stream, read(slot.bitRate) / 8);
         put(families, kDecodeErrors, stream, read(slot.decodeErrors));

@@ -37,10 +37,9 @@ TEST(Collector, AScrapeShowsEachCardsCountersAndHealthAndTheProcess) {
 
     common::ReceiveStats stats0, stats1, stats2;
     common::StreamSlot& sub2 = stats0.slotTable[5];  // channel 2's sub-stream
-    common::set(sub2.blockCount, 130);
-    common::set(sub2.markedBlocks, 5);
+    common::set(sub2.pictureCount, 125);
     common::add(sub2.bytesReceived, 5'000'000'000);  // past 32 bits
-    common::set(sub2.plainLastSecond, 25);
+    common::set(sub2.picturesLastSecond, 25);
     common::set(sub2.bitRate, 262144);
     common::set(sub2.decodeErrors, 2);
     common::set(stats0.receiving, 1);

@@ -118,6 +118,7 @@ TEST_F(PrometheusTest, AWatchScrapedEverySecondAgreesWithTheSimulator) {
     ASSERT_FALSE(up.empty()) << "the server never scraped the watch";
 
     const json samples = query(serverPort, R"(pemblor_stream_received_bytes_total{device="0"}[1m])");
+    const json pictures = query(serverPort, R"(pemblor_stream_pictures_received_total{device="0"}[1m])");
     const json dropped = query(serverPort, R"(pemblor_card_dropped_records_total{device="0"} + on(device)
                                               pemblor_console_dropped_blocks_total{device="0"})");
     const json vanished = query(serverPort, R"(pemblor_dsp_running{device="1"})");
@@ -137,15 +138,23 @@ TEST_F(PrometheusTest, AWatchScrapedEverySecondAgreesWithTheSimulator) {
 
     // Each stream's rate over the scraped window against the simulator's
     // over the same start, up to the end: what it delivered since the first
-    // scrape, by its report.
+    // scrape, by its report. Its pictures come at 25 a second times its speed.
+    struct Window {
+        double t0, v0, t1, v1;
+        double rate() const { return (v1 - v0) / (t1 - t0); }
+    };
+    const auto window = [](const json& series) {
+        const json& values = series["values"];
+        const auto at = [&](const json& v) { return std::stod(v[1].get<std::string>()); };
+        return Window{values.front()[0], at(values.front()), values.back()[0], at(values.back())};
+    };
+    ASSERT_EQ(pictures.size(), 8u);
+    for (const json& series : pictures) EXPECT_NEAR(window(series).rate(), 100.0, 2.0) << series["metric"];
     const std::vector<std::string> delivered = capture::testing::reportedStreamDigests(report, 0);
     ASSERT_EQ(delivered.size(), 8u);
     for (const json& series : samples) {
-        const json& values = series["values"];
-        ASSERT_GE(values.size(), 2u);
-        const double t0 = values.front()[0], t1 = values.back()[0];
-        const double v0 = std::stod(values.front()[1].get<std::string>());
-        const double v1 = std::stod(values.back()[1].get<std::string>());
+        ASSERT_GE(series["values"].size(), 2u);
+        const auto [t0, v0, t1, v1] = window(series);
         const int channel = std::stoi(series["metric"]["channel"].get<std::string>());
         const std::size_t slot = (channel - 1) + (series["metric"]["stream"] == "sub" ? 4 : 0);
         const double total = std::stod(delivered[slot].substr(0, delivered[slot].find(' ')));
