@@ -214,8 +214,14 @@ private:
         std::cout.flush();
     }
 
-    // Every file finished, then scrapes end, then the cards go.
+    // Every file finished, then scrapes end, then the cards go. Reception
+    // stops on all cards side by side (each stop may wait for its thread a
+    // while), and only then are they closed: a close waits for the requests
+    // of every other card's thread under way.
     int finish(int status) {
+        std::vector<std::thread> stopping;
+        for (auto& card : cards_) stopping.emplace_back([&card] { card->stopReception(); });
+        for (std::thread& t : stopping) t.join();
         for (auto& card : cards_) card->end();
         host_.run();
         metrics_.server.reset();

@@ -101,8 +101,10 @@ void WatchedCard::writeFailed(std::string_view line) {
     say_("writing stopped until the next segment");
 }
 
+void WatchedCard::stopReception() { receiver_.end(capture::packLocalTime(ui::systemLocalTime())); }
+
 void WatchedCard::end() {
-    receiver_.end(capture::packLocalTime(ui::systemLocalTime()));
+    stopReception();
     if (!link_.context().isOpen()) return;
     link_.unmapAddresses();
     link_.closeDevice();

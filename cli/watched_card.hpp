@@ -50,7 +50,9 @@ public:
     void rotate(const std::filesystem::path& root, bool recording);
     // Once a second: the per-second figures rolled and the card polled.
     void tick();
-    // Reception stops with every file finished, and the card is closed.
+    // Reception stops with every file finished.
+    void stopReception();
+    // The same, and the card is closed.
     void end();
 
     int device() const { return device_; }
