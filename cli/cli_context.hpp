@@ -24,6 +24,7 @@ struct GlobalOptions {
     bool trace = false;         // --trace
     std::string supportEmail;   // --support-email
     std::string simReport;      // --sim-report
+    std::string metrics;        // --metrics ADDR:PORT
 };
 
 class CliContext {

@@ -7,7 +7,9 @@
 #include "app/console.hpp"
 #include "cli_context.hpp"
 #include "driver/driver_link.hpp"
+#include "driver/card_health.hpp"
 #include "headless/script_host.hpp"
+#include "metrics_option.hpp"
 
 namespace pemblor::cli {
 
@@ -41,13 +43,20 @@ int runConsole(CliContext& context, const std::string& scriptPath) {
         }
         script = &file;
     }
+    MetricsService metrics;
+    if (!startMetrics(context, context.dataRoot(), metrics)) return 2;
     installStopHandlers();
     headless::ScriptHost host(*script, std::cout, std::cerr, context.dataRoot());
     driver::DriverLink link(*transport);
+    driver::CardHealth health;
     app::ConsoleOptions options{context.options.supportEmail};
     options.renderer = &host.renderer();
+    if (metrics.collector) options.cardHealth = &health;
     app::Console console(host, link, options);
+    metrics.addCard({&console.receptionStats(), &health});
     console.run();
+    // Scrapes end before the console and the card health they read go.
+    metrics.server.reset();
     return host.exitCode();
 }
 

@@ -85,6 +85,9 @@ int main(int argc, char** argv) {
         ->type_name("ADDR");
     app.add_option("--sim-report", context.options.simReport,
                    "At the end, write what each simulated card delivered and dropped (JSON)")->type_name("FILE");
+    app.add_option("--metrics", context.options.metrics,
+                   "Serve metrics for Prometheus at ADDR:PORT while console or watch runs (a bare port: loopback)")
+        ->type_name("ADDR:PORT");
     for (CommandInstaller install : installers()) install(app, context);
     try {
         app.parse(argc, argv);

@@ -4,6 +4,7 @@
 
 #include "capture/capture.hpp"
 #include "device/connection.hpp"
+#include "driver/card_health.hpp"
 #include "dsp/boot_control.hpp"
 #include "dsp/debug_commands.hpp"
 #include "memory/memory_tools.hpp"
@@ -87,6 +88,24 @@ struct Console::Impl final : ui::ConsoleSeam {
         report = tools::attachReport(*this, {options.supportEmail, options.reportSavesLog},
                                      {connection.get(), status.get()});
         others.push_back(video::attachVideoWindows(*this, capture->hub(), {options.renderer, options.decoders}));
+        if (options.cardHealth) dialog_.onTimer(kHealthTimer, [this] { pollCardHealth(); });
+    }
+
+    // The open card, once a second, for the metrics; a card newly opened is
+    // asked who it is first.
+    void pollCardHealth() {
+        driver::CardHealth& health = *options.cardHealth;
+        const driver::DeviceHandle handle = link_.context().device();
+        if (!handle.valid()) {
+            health.clearIdentity();
+            healthHandle = handle;
+            return;
+        }
+        if (handle.value != healthHandle.value) {
+            health.setIdentity(openDeviceNumber(), driver::CardIdentity::read(link_));
+            healthHandle = handle;
+        }
+        health.poll(link_);
     }
 
     void initDialog() {
@@ -106,6 +125,7 @@ struct Console::Impl final : ui::ConsoleSeam {
     ConsoleOptions options;
     ui::Dialog dialog_;
     bool shutDown = false;
+    driver::DeviceHandle healthHandle = driver::DeviceHandle::invalid();
     std::vector<std::function<bool()>> closingSteps;
     // Run at shutdown, last added first: stop whatever still runs.
     std::vector<std::function<void()>> shutdownSteps;
@@ -143,6 +163,8 @@ const status::StatusHistory& Console::statusHistory() const { return impl_->stat
 bool Console::logSaveFailed() const { return impl_->report->logSaveFailed(); }
 
 int Console::run() {
+    constexpr int kHealthPollMs = 1000;
+    if (impl_->options.cardHealth) impl_->host_.setTimer(impl_->dialog_, kHealthTimer, kHealthPollMs);
     const int result = impl_->host_.runModal(impl_->dialog_);
     shutdown();
     return result;

@@ -12,6 +12,9 @@
 #include "ui/dialog.hpp"
 #include "ui/host.hpp"
 
+namespace pemblor::driver {
+class CardHealth;
+}
 namespace pemblor::video {
 class Renderer;
 class DecoderFactory;
@@ -30,6 +33,9 @@ struct ConsoleOptions {
     // The report appends the list to the log file; pemblorctl report clears
     // it unless --log is given, and prints the report instead.
     bool reportSavesLog = true;
+    // When given, the open card is polled once a second for the metrics
+    // (identity, DSP state, dropped records); it must outlive the console.
+    driver::CardHealth* cardHealth = nullptr;
 };
 
 class Console {

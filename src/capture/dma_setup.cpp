@@ -35,19 +35,10 @@ private:
             console_.message(resources::kStrDspNotRunning);
             return;
         }
-        const ui::LocalTime t = console_.host().now();
-        const driver::DriverLink::DspTime clock{static_cast<std::uint32_t>(t.year),  static_cast<std::uint32_t>(t.month),
-                                                static_cast<std::uint32_t>(t.day),   static_cast<std::uint32_t>(t.hour),
-                                                static_cast<std::uint32_t>(t.minute), static_cast<std::uint32_t>(t.second)};
         // A failure of one of the first three ends the set-up without a message.
-        if (!link.setDspTime(clock)) return;
-        console_.appendLine("SET_DSP_TIME       OK !!!");
-        if (!link.setDmaVaddr()) return;
-        console_.appendLine("SET_DMA_VADDR      OK !!!");
-        if (!link.setDmaOaddr()) return;
-        console_.appendLine("SET_DMA_OADDR      OK !!!");
-        link.setDmaPaddr();
-        console_.appendLine("SET_DMA_PADDR      OK !!!");
+        if (!runDmaRequests(link, console_.host().now(), [this](std::string_view line) { console_.appendLine(line); })) {
+            return;
+        }
         const driver::CardIdentity identity =
             driver::CardIdentity::read(link, driver::CardIdentity::Requests::kWithoutSlot);
         console_.showIdentity(identity);
@@ -58,6 +49,22 @@ private:
 };
 
 }  // namespace
+
+bool runDmaRequests(driver::DriverLink& link, const ui::LocalTime& t,
+                    const std::function<void(std::string_view)>& done) {
+    const driver::DriverLink::DspTime clock{static_cast<std::uint32_t>(t.year),  static_cast<std::uint32_t>(t.month),
+                                            static_cast<std::uint32_t>(t.day),   static_cast<std::uint32_t>(t.hour),
+                                            static_cast<std::uint32_t>(t.minute), static_cast<std::uint32_t>(t.second)};
+    if (!link.setDspTime(clock)) return false;
+    done("SET_DSP_TIME       OK !!!");
+    if (!link.setDmaVaddr()) return false;
+    done("SET_DMA_VADDR      OK !!!");
+    if (!link.setDmaOaddr()) return false;
+    done("SET_DMA_OADDR      OK !!!");
+    link.setDmaPaddr();
+    done("SET_DMA_PADDR      OK !!!");
+    return true;
+}
 
 std::unique_ptr<ui::Subsystem> attachDmaSetup(ui::ConsoleSeam& console) { return std::make_unique<DmaSetup>(console); }
 

@@ -66,8 +66,16 @@ void ReceiveDispatcher::streamBlocks(std::uint32_t count) {
         common::StreamSlot& slot = stats_.slotTable[block.slot];
         add(slot.blockCount);
         add(slot.byteAccumulator, block.payloadLength);
+        add(slot.bytesReceived, block.payloadLength);
         add(block.marked ? slot.markedAccumulator : slot.plainAccumulator);
-        if (!block.whole) return true;
+        if (!block.whole) {
+            add(c.cutBlocks);
+            return true;
+        }
+        if (beginsPicture(block.payload)) {
+            add(slot.pictureCount);
+            add(slot.pictureAccumulator);
+        }
         if (save) files_.stream(block.slot).queue(block.payload);
         if (playing && block.slot == playSlot) {
             hub_.player().use([&](common::StreamFeed& player) { player.feedStream(block.payload); });
@@ -85,6 +93,7 @@ void ReceiveDispatcher::debugRecords(std::uint32_t offset, std::uint32_t count) 
     // Lines are gathered into one write per message; a long message in pieces.
     std::array<char, 64 * kMaxDebugLine> text;
     std::size_t used = 0;
+    add(stats_.counters.debugLines, static_cast<std::uint32_t>(records));
     RecordingFile& log = files_.debugLog();
     const auto write = [&] {
         log.append({reinterpret_cast<const std::uint8_t*>(text.data()), used});

@@ -21,7 +21,7 @@ void clearCounters(common::ReceiveStats& stats) {
     for (common::StreamSlot& s : stats.slotTable) {
         for (Counter* counter : {&s.bitRate, &s.byteAccumulator, &s.plainLastSecond, &s.plainAccumulator,
                                  &s.markedLastSecond, &s.markedAccumulator, &s.previewLastSecond,
-                                 &s.previewAccumulator}) {
+                                 &s.previewAccumulator, &s.picturesLastSecond, &s.pictureAccumulator}) {
             common::set(*counter, 0);
         }
     }
@@ -46,7 +46,7 @@ Receiver::Start Receiver::start(const std::filesystem::path& root, int device, s
     link_.registerDataEvent();
 
     auto session = std::make_shared<ReceiveSession>(areas, link_.areaKeeper(), hub_);
-    if (auto failed = session->files.open(root, device, startTime, *hub_, &hub_->closedFlag())) {
+    if (auto failed = session->files.open(root, device, startTime, *hub_, &hub_->closedFlag(), &hub_->stats().files)) {
         failedPath_ = *failed;
         closeEvent();
         return Start::kOpenFailed;

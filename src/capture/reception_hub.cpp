@@ -19,6 +19,7 @@ ui::LocalTime ReceptionHub::now() {
 }
 
 void ReceptionHub::writeFailed(const std::filesystem::path& path, int error) {
+    common::add(stats_.files.errors);
     std::string line = path.string() + "Write file failed! " + std::system_category().message(error);
     const std::lock_guard lock(mutex_);
     if (!host_) return;

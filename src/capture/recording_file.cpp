@@ -9,7 +9,7 @@
 namespace pemblor::capture {
 
 bool RecordingFile::open(const std::filesystem::path& path, Mode mode, WriteErrorSink& sink,
-                         const std::atomic<bool>* stop) {
+                         const std::atomic<bool>* stop, common::Total* written) {
     close();
     const std::lock_guard lock(mutex_);
     int flags = O_CLOEXEC | O_CREAT;
@@ -34,6 +34,7 @@ bool RecordingFile::open(const std::filesystem::path& path, Mode mode, WriteErro
     path_ = path;
     sink_ = &sink;
     stop_ = stop;
+    written_ = written;
     return true;
 }
 
@@ -75,6 +76,7 @@ bool RecordingFile::writeAll(iovec* vec, int count) {
             fail(EIO);
             return false;
         }
+        if (written_) common::add(*written_, static_cast<std::uint64_t>(n));
         // Past the vectors written whole, then into the one cut short.
         auto left = static_cast<std::size_t>(n);
         while (count > 0 && left >= vec->iov_len) {

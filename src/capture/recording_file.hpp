@@ -18,6 +18,8 @@
 #include <mutex>
 #include <span>
 
+#include "common/receive_stats.hpp"
+
 namespace pemblor::capture {
 
 class WriteErrorSink {
@@ -44,9 +46,10 @@ public:
     RecordingFile& operator=(const RecordingFile&) = delete;
 
     // False when the file can't be opened, or in kFresh mode when another
-    // console holds it. stop, when given, must outlive the file.
+    // console holds it. stop, when given, must outlive the file; so must
+    // written, which counts every byte the file takes.
     bool open(const std::filesystem::path& path, Mode mode, WriteErrorSink& sink,
-              const std::atomic<bool>* stop = nullptr);
+              const std::atomic<bool>* stop = nullptr, common::Total* written = nullptr);
     bool isOpen() const;
     bool failed() const;
     const std::filesystem::path& path() const { return path_; }
@@ -89,6 +92,7 @@ private:
 
     mutable std::mutex mutex_;
     const std::atomic<bool>* stop_ = nullptr;
+    common::Total* written_ = nullptr;
     int fd_ = -1;
     int error_ = 0;
     std::filesystem::path path_;

@@ -17,9 +17,10 @@ std::string videoFileName(int device) { return common::printfLine("C:\\ORGVIDEO%
 
 std::optional<std::filesystem::path> RecordingSet::open(const std::filesystem::path& root, int device,
                                                         std::uint32_t startTime, WriteErrorSink& sink,
-                                                        const std::atomic<bool>* stop) {
+                                                        const std::atomic<bool>* stop, common::WriteCounters* written) {
     using Mode = RecordingFile::Mode;
     open_.store(true, std::memory_order_release);
+    const auto counter = [written](common::FileKind kind) { return written ? &written->bytes[kind] : nullptr; };
     // A failure part-way closes what was opened; no file stays half-open.
     const auto failAt = [&](const std::filesystem::path& path) {
         finish(startTime);
@@ -27,14 +28,14 @@ std::optional<std::filesystem::path> RecordingSet::open(const std::filesystem::p
     };
     for (std::size_t slot = 0; slot < kSlotCount; ++slot) {
         const std::filesystem::path path = common::mapConsolePath(root, streamFileName(device, slot));
-        if (!streams_[slot].open(path, Mode::kFresh, sink, stop)) return failAt(path);
+        if (!streams_[slot].open(path, Mode::kFresh, sink, stop, counter(common::kStreamFile))) return failAt(path);
         headers_[slot] = RecordingHeader{startTime};
         streams_[slot].append(headers_[slot].bytes());
     }
     const std::filesystem::path debugPath = common::mapConsolePath(root, debugFileName(device));
-    if (!debugLog_.open(debugPath, Mode::kAppend, sink, stop)) return failAt(debugPath);
+    if (!debugLog_.open(debugPath, Mode::kAppend, sink, stop, counter(common::kDebugFile))) return failAt(debugPath);
     const std::filesystem::path videoPath = common::mapConsolePath(root, videoFileName(device));
-    if (!video_.open(videoPath, Mode::kFreshShared, sink, stop)) return failAt(videoPath);
+    if (!video_.open(videoPath, Mode::kFreshShared, sink, stop, counter(common::kVideoFile))) return failAt(videoPath);
     return std::nullopt;
 }
 

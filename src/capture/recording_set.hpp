@@ -34,10 +34,11 @@ public:
     // Opens the files under root in order, all eight stream headers carrying
     // startTime, and stops at the first that can't be opened: the files
     // opened before it are finished and closed again, and its path returned.
-    // Writes stop taking the bytes handed over once stop is set (it must
-    // outlive the set).
+    // Writes stop taking the bytes handed over once stop is set; what the
+    // files take is counted in written, by kind. Both must outlive the set.
     std::optional<std::filesystem::path> open(const std::filesystem::path& root, int device, std::uint32_t startTime,
-                                              WriteErrorSink& sink, const std::atomic<bool>* stop = nullptr);
+                                              WriteErrorSink& sink, const std::atomic<bool>* stop = nullptr,
+                                              common::WriteCounters* written = nullptr);
     // Puts endTime into each open stream file's header and closes every file:
     // the stream files, then the debug file, then the raw video file.
     void finish(std::uint32_t endTime);

@@ -27,6 +27,28 @@ struct StreamBlock {
     std::span<const std::uint8_t> payload;
 };
 
+// Whether a payload begins a picture: the card cuts a picture into as many
+// blocks as it needs, and only the first starts with a start code followed
+// by an access unit delimiter, a sequence parameter set or the slice holding
+// the picture's first macroblock (first_mb_in_slice 0: its first bit set).
+// A start code never occurs inside a NAL unit, so a block cut within one
+// never passes.
+inline bool beginsPicture(std::span<const std::uint8_t> p) {
+    constexpr int kSlice = 1, kIdrSlice = 5, kSequenceParameters = 7, kDelimiter = 9;
+    std::size_t at = 0;
+    if (p.size() >= 4 && p[0] == 0 && p[1] == 0 && p[2] == 0 && p[3] == 1) {
+        at = 4;
+    } else if (p.size() >= 3 && p[0] == 0 && p[1] == 0 && p[2] == 1) {
+        at = 3;
+    } else {
+        return false;
+    }
+    if (at >= p.size()) return false;
+    const int type = p[at] & 0x1F;
+    if (type == kDelimiter || type == kSequenceParameters) return true;
+    return (type == kSlice || type == kIdrSlice) && at + 1 < p.size() && (p[at + 1] & 0x80) != 0;
+}
+
 // Calls onBlock(const StreamBlock&) for every block header of the run of n
 // bytes, the last one included when its payload runs past the end (then whole
 // is false and the walk ends there). A header that ends exactly at the end of

@@ -5,11 +5,13 @@
 
 #include "common/data_root.hpp"
 #include "common/shared_files.hpp"
+#include "driver/card_health.hpp"
 #include "driver/tracing_transport.hpp"
 #include "gui/console_layout.hpp"
 #include "gui/dialog_view.hpp"
 #include "gui/qt_text.hpp"
 #include "gui/statistics_window.hpp"
+#include "metrics/server.hpp"
 #include "resources/dialogs.hpp"
 #include "resources/string_table.hpp"
 #include "sim/settings/sim_report.hpp"
@@ -28,6 +30,17 @@ std::unique_ptr<Desktop> Desktop::create(const DesktopOptions& options, std::str
     if (!options.simConfig.empty() && !sim::applySimConfig(options.simConfig, settings, error)) return nullptr;
 
     std::unique_ptr<Desktop> d(new Desktop);
+    // Served before anything starts, so that a port in use starts nothing.
+    if (!options.metrics.empty()) {
+        d->health_ = std::make_unique<driver::CardHealth>();
+        auto collector = std::make_shared<metrics::Collector>(
+            metrics::ProcessFacts{common::resolveDataRoot(options.root), metrics::programVersion()});
+        d->metrics_ = metrics::serveMetrics(options.metrics, collector, error);
+        if (!d->metrics_) {
+            error = "--metrics " + error;
+            return nullptr;
+        }
+    }
     d->simReport_ = options.simReport;
     d->cards_ = std::make_unique<sim::SimTransport>(std::move(settings));
     driver::Transport* transport = d->cards_.get();
@@ -41,7 +54,9 @@ std::unique_ptr<Desktop> Desktop::create(const DesktopOptions& options, std::str
     d->renderer_ = std::make_unique<QtRenderer>(*d->host_);
     app::ConsoleOptions consoleOptions{options.supportEmail};
     consoleOptions.renderer = d->renderer_.get();
+    consoleOptions.cardHealth = d->health_.get();
     d->console_ = std::make_unique<app::Console>(*d->host_, *d->link_, consoleOptions);
+    if (d->metrics_) d->metrics_->collector().addCard({&d->console_->receptionStats(), d->health_.get()});
     applyConsoleLayout(d->console_->dialog());
 
     // The About entry of the window menu, present only when its string is.
@@ -62,6 +77,7 @@ std::unique_ptr<Desktop> Desktop::create(const DesktopOptions& options, std::str
 
 Desktop::~Desktop() {
     // The console stops its threads before the cards it talks to go away.
+    metrics_.reset();
     if (console_) console_->shutdown();
     console_.reset();
     std::string error;

@@ -13,6 +13,12 @@
 namespace pemblor::sim {
 class SimTransport;
 }
+namespace pemblor::metrics {
+class Server;
+}
+namespace pemblor::driver {
+class CardHealth;
+}
 #include "gui/qt_renderer.hpp"
 
 namespace pemblor::gui {
@@ -24,11 +30,13 @@ struct DesktopOptions {
     bool trace = false;         // --trace
     std::string supportEmail;   // --support-email
     std::string simReport;      // --sim-report: written when the desktop ends
+    std::string metrics;        // --metrics ADDR:PORT: served while the console runs
 };
 
 class Desktop {
 public:
-    // Null, with the reason in error, when the card settings are bad.
+    // Null, with the reason in error, when the card settings are bad or the
+    // metrics can't be served.
     static std::unique_ptr<Desktop> create(const DesktopOptions& options, std::string& error);
     ~Desktop();
 
@@ -46,7 +54,9 @@ private:
     std::unique_ptr<driver::DriverLink> link_;
     std::unique_ptr<QtHost> host_;
     std::unique_ptr<QtRenderer> renderer_;  // draws the video windows on their surfaces
+    std::unique_ptr<driver::CardHealth> health_;
     std::unique_ptr<app::Console> console_;
+    std::unique_ptr<metrics::Server> metrics_;  // reads the console's counters: goes first
 };
 
 }  // namespace pemblor::gui

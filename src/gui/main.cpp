@@ -78,6 +78,9 @@ void addOptions(CLI::App& cli, pemblor::gui::DesktopOptions& options, bool& exit
         ->type_name("ADDR");
     cli.add_option("--sim-report", options.simReport,
                    "At the end, write what each simulated card delivered and dropped (JSON)")->type_name("FILE");
+    cli.add_option("--metrics", options.metrics,
+                   "Serve metrics for Prometheus at ADDR:PORT while the console runs (a bare port: loopback)")
+        ->type_name("ADDR:PORT");
     cli.add_flag("--exit-when-shown", exitWhenShown, "Close the console as soon as it is shown (start-up check)");
     cli.set_version_flag("--version", pemblor::common::versionLine("pemblor"),
                          "Print the version and the commit it was built from, and exit");

@@ -68,6 +68,7 @@ inline constexpr int kAllDev = 1073;
 // Timers of the console window.
 inline constexpr int kStatusTimer = 1;
 inline constexpr int kReceiveTimer = 2;
+inline constexpr int kHealthTimer = 3;  // the card's poll for the metrics, when they are served
 
 inline const std::vector<std::string> kAddressTypeItems = {
     "bar0   4M", "bar1   8M", "bar2   IO", "Original Video Field", "DSP Address Field", "2804 Register",

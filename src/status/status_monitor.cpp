@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <string>
 
+#include "driver/card_health.hpp"
 #include "driver/little_endian.hpp"
 #include "common/number_entry.hpp"
 #include "resources/console_ids.hpp"
@@ -16,7 +17,7 @@ using namespace resources::console;
 using common::kChannelCount;
 using common::kSlotCount;
 using common::read;
-using common::take;
+using driver::kDroppedRecordsWord;
 using driver::loadU32;
 
 namespace {
@@ -24,9 +25,6 @@ namespace {
 constexpr std::array<int, kChannelCount> kChannelLines = {kChan1Line, kChan2Line, kChan3Line, kChan4Line};
 constexpr std::size_t kChannelStatusSize = 32;
 constexpr std::uint32_t kTwelveBits = 0xFFF;
-// The card counts what it had to drop, the console fetching too slowly, in
-// this word of category 1 (ErrorC's "D").
-constexpr std::size_t kDroppedRecordsWord = 10;
 
 // One status line, formatted into a buffer of its own, so a tick allocates
 // nothing for its labels.
@@ -87,12 +85,12 @@ private:
         }
         StatusSample sample;
         sample.tick = ++ticks_;
-        rollSlots(sample);
+        common::rollSecond(stats_);
+        keepSlots(sample);
         writeChannelLines();
         std::array<std::uint8_t, kCounterAnswerSize> counters{};
         const std::uint32_t bytes = refreshDriverCounters(counters);
         sample.dropped = droppedSinceLastTick(counters, bytes);
-        rollCounters();
         writeReceptionLine();
         if (watching_) runWatch();
         history_.push(sample);
@@ -129,20 +127,13 @@ private:
         link.acknowledgeChannelStatus(buf);
     }
 
-    void rollSlots(StatusSample& sample) {
+    // The second just rolled, for the statistics window.
+    void keepSlots(StatusSample& sample) {
         for (std::size_t i = 0; i < kSlotCount; ++i) {
-            common::StreamSlot& slot = stats().slotTable[i];
-            const std::uint32_t bits = take(slot.byteAccumulator) * 8;
-            const std::uint32_t plain = take(slot.plainAccumulator);
-            const std::uint32_t marked = take(slot.markedAccumulator);
-            const std::uint32_t previews = take(slot.previewAccumulator);
-            common::set(slot.bitRate, bits);
-            common::set(slot.plainLastSecond, plain);
-            common::set(slot.markedLastSecond, marked);
-            common::set(slot.previewLastSecond, previews);
-            sample.bitRate[i] = bits;
-            sample.blocks[i] = plain + marked;
-            if (i < kChannelCount) sample.previews[i] = previews;
+            const common::StreamSlot& slot = stats().slotTable[i];
+            sample.bitRate[i] = read(slot.bitRate);
+            sample.blocks[i] = read(slot.plainLastSecond) + read(slot.markedLastSecond);
+            if (i < kChannelCount) sample.previews[i] = read(slot.previewLastSecond);
         }
     }
 
@@ -158,12 +149,6 @@ private:
                                    asInt(read(main.previewLastSecond)), asInt(read(sub.plainLastSecond)),
                                    read(main.statusByte) & 0xFF));
         }
-    }
-
-    void rollCounters() {
-        common::ReceiveCounters& c = stats().counters;
-        common::set(c.bytesLastSecond, take(c.bytesThisSecond));
-        common::set(c.largestLastSecond, take(c.largestThisSecond));
     }
 
     void writeReceptionLine() {

@@ -81,5 +81,28 @@ TEST(StreamWalk, EdgesOfRunsBlocksAndAreas) {
     }
 }
 
+TEST(StreamWalk, OnlyTheFirstBlockOfAPictureBeginsOne) {
+    struct Case {
+        const char* what;
+        Bytes payload;
+        bool begins;
+    };
+    const std::vector<Case> cases{
+        {"a delimiter after a four-byte start code", {0, 0, 0, 1, 0x09, 0xF0}, true},
+        {"sequence parameters (an IDR picture's first NAL unit)", {0, 0, 0, 1, 0x67, 0x42}, true},
+        {"a slice with the first macroblock, three-byte start code", {0, 0, 1, 0x41, 0x9A}, true},
+        {"an IDR slice with the first macroblock", {0, 0, 0, 1, 0x65, 0x88}, true},
+        {"a later slice of the same picture", {0, 0, 0, 1, 0x41, 0x1A}, false},
+        {"picture parameters are never first", {0, 0, 0, 1, 0x68, 0xCE}, false},
+        {"supplemental information is never first", {0, 0, 0, 1, 0x06, 0x05}, false},
+        {"a block cut inside a NAL unit", {0x3C, 0x00, 0x00, 0x01, 0x41}, false},
+        {"a marked block", join({kMarker, Bytes(12, 0)}), false},
+        {"a slice header cut after its type", {0, 0, 1, 0x41}, false},
+        {"a start code alone", {0, 0, 0, 1}, false},
+        {"nothing", {}, false},
+    };
+    for (const Case& c : cases) EXPECT_EQ(beginsPicture(c.payload), c.begins) << c.what;
+}
+
 }  // namespace
 }  // namespace pemblor::capture
