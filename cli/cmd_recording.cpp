@@ -1,4 +1,4 @@
-// pemblorctl recording info FILE... | recording export FILE OUT.mp4|.mkv:
+// pemblorctl recording info [--json] FILE... | recording export [--fps RATE] FILE OUT.mp4|.mkv:
 // what a recording holds, and its stream in a container every player opens.
 #include <unistd.h>
 
@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "common/replacing_file.hpp"
 #include "recording/recording_tools.hpp"
 #include "cli_context.hpp"
 
@@ -20,7 +21,29 @@ struct RecordingArgs {
     std::vector<std::string> files;
     std::string input;
     std::string output;
+    std::string fps;
+    bool json = false;
+    bool verbose = false;
 };
+
+// "25", "29.97" or "30000/1001", 1 to 1000 pictures a second.
+bool parseRate(const std::string& text, std::uint32_t& num, std::uint32_t& den) {
+    unsigned long a = 0, b = 1;
+    char slash = 0, rest = 0;
+    double d = 0;
+    if (std::sscanf(text.c_str(), "%lu%c%lu%c", &a, &slash, &b, &rest) == 3 && slash == '/') {
+        d = b ? static_cast<double>(a) / static_cast<double>(b) : 0;
+    } else if (std::sscanf(text.c_str(), "%lf%c", &d, &rest) == 1) {
+        b = 1000;
+        a = static_cast<unsigned long>(d * 1000 + 0.5);
+    } else {
+        return false;
+    }
+    if (!(d >= 1 && d <= 1000) || b == 0 || a > 0xFFFFFFFFul || b > 0xFFFFFFFFul) return false;
+    num = static_cast<std::uint32_t>(a);
+    den = static_cast<std::uint32_t>(b);
+    return true;
+}
 
 // A progress line that rewrites itself, on a terminal only.
 recording::Progress terminalProgress(const std::string& name) {
@@ -39,17 +62,31 @@ void installRecording(CLI::App& app, CliContext& context) {
 
     CLI::App* info = cmd->add_subcommand("info", "Header, payload, marked blocks and pictures of recording files");
     info->add_option("FILE", args->files, "Recording files, e.g. EVDATA0000.264")->required();
+    info->add_flag("--json", args->json, "One JSON document for all files");
+    info->add_flag("--verbose", args->verbose, "Let the decoder library's own messages through");
     info->callback([args, &context] {
         std::vector<std::filesystem::path> files(args->files.begin(), args->files.end());
-        context.exitCode = recording::recordingInfo(files, std::cout, std::cerr);
+        context.exitCode = recording::recordingInfo(files, std::cout, std::cerr, {args->json, args->verbose});
     });
 
     CLI::App* exp = cmd->add_subcommand("export", "Copy a recording's stream into an MP4 or Matroska file");
     exp->add_option("FILE", args->input, "The recording, e.g. EVDATA0000.264")->required();
     exp->add_option("OUT", args->output, "The new file, ending in .mp4 or .mkv")->required();
+    exp->add_option("--fps", args->fps, "Pictures a second when the stream does not say (default 25)")
+        ->type_name("RATE");
+    exp->add_flag("--verbose", args->verbose, "Let the container library's own messages through");
     exp->callback([args, &context] {
+        recording::ExportOptions options;
+        options.verbose = args->verbose;
+        if (!args->fps.empty() && !parseRate(args->fps, options.fpsNum, options.fpsDen)) {
+            std::cerr << "--fps: '" << args->fps << "' is not a rate from 1 to 1000 (25, 29.97 or 30000/1001)\n";
+            context.exitCode = 2;
+            return;
+        }
+        // Ctrl-C or a termination leaves OUT as it was.
+        common::removeTemporaryFilesOnStopSignals();
         context.exitCode = recording::exportRecording(args->input, args->output, std::cout, std::cerr,
-                                                    terminalProgress(args->input));
+                                                    terminalProgress(args->input), options);
     });
 }
 
