@@ -26,6 +26,8 @@ struct RecordingArgs {
     bool verbose = false;
 };
 
+}  // namespace
+
 // "25", "29.97" or "30000/1001", 1 to 1000 pictures a second.
 bool parseRate(const std::string& text, std::uint32_t& num, std::uint32_t& den) {
     unsigned long a = 0, b = 1;
@@ -44,6 +46,8 @@ bool parseRate(const std::string& text, std::uint32_t& num, std::uint32_t& den) 
     den = static_cast<std::uint32_t>(b);
     return true;
 }
+
+namespace {
 
 // A progress line that rewrites itself, on a terminal only.
 recording::Progress terminalProgress(const std::string& name) {

@@ -76,6 +76,12 @@ void addOptions(CLI::App& cli, pemblor::gui::DesktopOptions& options, bool& exit
         ->type_name("ADDR");
     cli.add_option("--sim-report", options.simReport,
                    "At the end, write what each simulated card delivered and dropped (JSON)")->type_name("FILE");
+    cli.add_option("--record-traffic", options.recordTraffic,
+                   "Record what the receive path fetches from the card as a replay file (and FILE.bin)")
+        ->type_name("FILE");
+    cli.add_option("--record-traffic-max", options.recordTrafficMb,
+                   "Stop recording traffic at this size, in MB (default 1024)")
+        ->type_name("MB")->check(CLI::Range(1, 4000));
     cli.add_flag("--exit-when-shown", exitWhenShown, "Close the console as soon as it is shown (start-up check)");
 }
 

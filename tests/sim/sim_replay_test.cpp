@@ -118,7 +118,22 @@ TEST_F(SimReplay, BadReplaysAreRefusedWithFileLineAndReason) {
         {"fetch\narea 13 811004 @five.bin\n", "r.txt:2: 5 bytes at offset 811004 run past the end"},
         {"fetch\narea 1 0 @missing.bin\n", "r.txt:2: cannot open '"},
         {"fetch\narea 1 0 @\n", "r.txt:2: '@' without a file name"},
-        {"fetch\nplay\n", "r.txt:2: unknown item 'play' (fetch, record or area)"},
+        {"fetch\nplay\n", "r.txt:2: unknown item 'play' (rate, fetch, at, record or area)"},
+        {"at 5\n", "r.txt:1: at before the first fetch"},
+        {"fetch\nat 40\nfetch\nat 39.999\n", "r.txt:4: at goes back in time (39.999 ms)"},
+        {"fetch\nat 1\nat 2\n", "r.txt:3: a second at for one fetch"},
+        {"fetch\nat 1.2345\n", "r.txt:2: '1.2345' is not a time in milliseconds"},
+        {"fetch\nat -1\n", "r.txt:2: '-1' is not a time in milliseconds"},
+        {"rate 25\nfetch\nat 40\n", "r.txt:3: at in a file with a rate: one or the other"},
+        {"fetch\nrate 25\n", "r.txt:2: rate after the first fetch"},
+        {"rate 0\n", "r.txt:1: '0' is not a rate from 0 to 100000"},
+        {"rate 25/0\n", "r.txt:1: '25/0' is not a rate"},
+        {"rate 25 fps\n", "r.txt:1: rate takes one number: rate R"},
+        {"fetch\narea 1 0 2+4 @five.bin\n", "r.txt:2: bytes 2+4 lie beyond the end of '"},
+        {"fetch\narea 1 0 0+4 five.bin\n", "r.txt:2: area takes FROM+N @PATH"},
+        {"fetch\narea 1 0 0+x @five.bin\n", "r.txt:2: 'x' is not a 32-bit number"},
+        {"fetch\narea 13 811007 0+2 @five.bin\n", "r.txt:2: 2 bytes at offset 811007 run past the end"},
+        {"fetch\narea 1 0 0+1 @sub\n", "r.txt:2: cannot open '"},
     };
     for (const auto& c : cases) {
         ReplayScript script;
