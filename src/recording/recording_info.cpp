@@ -131,10 +131,10 @@ bool complain(const FileReport& r, std::ostream& err) {
     const std::string name = r.path.string();
     if (!r.readable) {
         err << name << ": can't be read\n";
-    } else if (r.payload > 0 && !r.h264) {
-        err << name << ": holds no H.264\n";
     } else if (r.facts.damaged > 0) {
         err << name << ": damaged: " << damageText(r.facts) << "\n";
+    } else if (r.payload > 0 && !r.h264) {
+        err << name << ": holds no H.264\n";
     } else {
         return false;
     }

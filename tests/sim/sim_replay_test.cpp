@@ -4,6 +4,7 @@
 #include <fstream>
 #include <unistd.h>
 
+#include "sim/production/replay_cursor.hpp"
 #include "sim/settings/replay.hpp"
 #include "sim_test_support.hpp"
 
@@ -91,6 +92,52 @@ TEST_F(SimReplay, AFetchBufferSmallerThanTheRecordsGetsTheFirstOnes) {
     EXPECT_EQ(Bytes(f.out.begin(), f.out.begin() + 16), words({1, 2, 3, 4}));
     // A record area below 16 bytes takes nothing and fetches nothing.
     EXPECT_FALSE(call(driver::kFetchNotifications, words({0}), 128).result.ok);
+}
+
+// A paced replay hands each fetch out at its time from the start of
+// reception, by a rate or by times; a loop starts over one period later (the
+// last time and a mean interval); a new start of reception goes on from where
+// the replay stood.
+TEST_F(SimReplay, PacedFetchesWaitForTheirTimeAndLoopsStartOver) {
+    using namespace std::chrono_literals;
+    const struct {
+        const char* text;
+        bool loop;
+        std::vector<std::chrono::microseconds> due;  // of the fetches taken in turn
+    } cases[] = {
+        {"rate 25\nfetch\nfetch\nfetch\n", true, {0us, 40ms, 80ms, 120ms, 160ms, 200ms}},
+        {"rate 30000/1001\nfetch\nfetch\n", false, {0us, 33367us}},
+        {"fetch\nat 5\nfetch\nfetch\nat 12.5\n", true, {5ms, 5ms, 12500us, 21250us, 21250us, 28750us}},
+        {"fetch\nfetch\n", true, {0us, 0us, 0us, 0us}},
+    };
+    for (const auto& c : cases) {
+        auto script = std::make_shared<ReplayScript>();
+        std::string error;
+        ASSERT_TRUE(readReplayText(c.text, "r.txt", dir_, *script, error)) << error;
+        ReplayCursor cursor(script, c.loop);
+        const SimClock::time_point t0{std::chrono::seconds(100)};
+        cursor.restart(t0);
+        for (std::size_t i = 0; i < c.due.size(); ++i) {
+            const SimClock::time_point due = t0 + c.due[i];
+            ASSERT_EQ(cursor.due(), due) << c.text << " fetch " << i;
+            if (c.due[i] > 0us) {
+                EXPECT_EQ(cursor.take(due - 1us), nullptr) << c.text << " fetch " << i;
+            }
+            EXPECT_NE(cursor.take(due), nullptr) << c.text << " fetch " << i;
+        }
+        EXPECT_EQ(cursor.left(), c.loop) << c.text;
+    }
+    // Reception stopped after the second fetch and started again later: the third is due at once.
+    auto script = std::make_shared<ReplayScript>();
+    std::string error;
+    ASSERT_TRUE(readReplayText("rate 10\nfetch\nfetch\nfetch\n", "r.txt", dir_, *script, error)) << error;
+    ReplayCursor cursor(script, false);
+    const SimClock::time_point t0{std::chrono::seconds(5)};
+    cursor.restart(t0);
+    cursor.take(t0);
+    cursor.take(t0 + 100ms);
+    cursor.restart(t0 + 10s);
+    EXPECT_EQ(cursor.due(), t0 + 10s);
 }
 
 TEST_F(SimReplay, BadReplaysAreRefusedWithFileLineAndReason) {

@@ -7,7 +7,9 @@ std::chrono::microseconds ReplayCursor::at(std::size_t index) const {
 }
 
 void ReplayCursor::restart(SimClock::time_point now) {
-    start_ = now - (left() ? at(next_) : std::chrono::microseconds(0));
+    // The first start is time 0; a later one goes on with the next fetch at once.
+    start_ = now - (started_ && left() ? at(next_) : std::chrono::microseconds(0));
+    started_ = true;
 }
 
 bool ReplayCursor::left() const { return next_ < script_->fetches.size(); }

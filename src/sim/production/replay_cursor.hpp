@@ -16,7 +16,8 @@ class ReplayCursor {
 public:
     ReplayCursor(std::shared_ptr<const ReplayScript> script, bool loop) : script_(std::move(script)), loop_(loop) {}
 
-    // Reception was registered at now: the next fetch is due at once.
+    // Reception was registered at now: the first time, the replay's time 0;
+    // after that, the next fetch is due at once.
     void restart(SimClock::time_point now);
     // The next fetch, when one is left.
     bool left() const;
@@ -31,6 +32,7 @@ private:
     std::shared_ptr<const ReplayScript> script_;
     bool loop_;
     std::size_t next_ = 0;
+    bool started_ = false;
     SimClock::time_point start_{};  // when the replay's time 0 was (this round)
 };
 
