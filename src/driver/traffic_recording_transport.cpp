@@ -25,6 +25,11 @@ constexpr std::uint32_t kDebugRecords = 0x19;
 constexpr std::uint32_t kFullPreview = 0xF7;
 constexpr std::size_t kDebugRecordSize = 72;
 constexpr std::size_t kPreviewSlots = 4;
+// A fetch up to this size is copied and queued; a larger one is written from the areas.
+constexpr std::size_t kCopyLimit = 256u << 10;
+// Small fetches wake the writer by the batch, or it wakes after the gather time.
+constexpr std::size_t kBatch = 16;
+constexpr auto kGatherTime = std::chrono::milliseconds(20);
 // The mapping words of the four areas, in the order tokens_ keeps them.
 constexpr std::array<std::uint32_t, 4> kAreaWords = {kStreamAreaWord, kOriginalVideoAreaWord, kPreviewSlotsWord,
                                                      kFullPreviewWord};
@@ -157,7 +162,7 @@ ControlResult TrafficRecordingTransport::control(DeviceHandle handle, std::uint3
         return result;
     }
     // The last fetch's bytes are in the data file before the card may overwrite them.
-    waitIdle();
+    waitAreasFree();
     const ControlResult result = inner_.control(handle, code, in, out);
     const std::size_t bytes = std::min<std::size_t>(result.bytes, out.size());
     if (result.ok && bytes >= kNotificationSize && recordsDevice(handle)) capture(handle, out.first(bytes));
@@ -184,6 +189,22 @@ bool TrafficRecordingTransport::recordsDevice(DeviceHandle handle) {
 }
 
 void TrafficRecordingTransport::capture(DeviceHandle handle, std::span<const std::uint8_t> records) {
+    std::unique_lock lock(mutex_);
+    changed_.wait(lock, [this] { return count_ < kQueue || stopped_; });
+    if (stopped_) return;
+    Job& job = queue_[(head_ + count_) % kQueue];
+    lock.unlock();
+    fill(job, handle, records);
+    lock.lock();
+    ++count_;
+    if (job.inAreas) ++inAreas_;
+    // Small fetches are gathered: the writer wakes for a batch, or on its own now and then.
+    const bool wake = writerIdle_ && (job.inAreas || count_ >= kBatch);
+    lock.unlock();
+    if (wake) changed_.notify_all();
+}
+
+void TrafficRecordingTransport::fill(Job& job, DeviceHandle handle, std::span<const std::uint8_t> records) {
     std::array<std::uint32_t, 4> tokens{};
     {
         std::lock_guard lock(devicesMutex_);
@@ -195,14 +216,12 @@ void TrafficRecordingTransport::capture(DeviceHandle handle, std::span<const std
         areas[i] = tokens[i] ? inner_.area(handle, tokens[i]) : std::span<std::uint8_t>{};
         sizes[i] = areas[i].size();
     }
-    std::unique_lock lock(mutex_);
-    if (stopped_) return;
-    Job& job = job_;
     job.atMicros = static_cast<std::uint64_t>(
         std::chrono::duration_cast<std::chrono::microseconds>(Clock::now() - start_).count());
     job.recordCount = std::min<std::size_t>(records.size() / kNotificationSize, job.records.size() / kNotificationSize);
     std::copy_n(records.begin(), job.recordCount * kNotificationSize, job.records.begin());
     job.pieceCount = 0;
+    std::size_t total = 0;
     for (std::size_t r = 0; r < job.recordCount; ++r) {
         const std::size_t at = r * kNotificationSize;
         Reach reach;
@@ -211,29 +230,47 @@ void TrafficRecordingTransport::capture(DeviceHandle handle, std::span<const std
             continue;
         job.pieces[job.pieceCount++] = {kAreaWords[reach.area], static_cast<std::uint32_t>(reach.offset),
                                         areas[reach.area].subspan(reach.offset, reach.length)};
+        total += reach.length;
     }
-    pending_ = true;
-    lock.unlock();
-    changed_.notify_all();
+    // A copy costs less than waiting for the writer, up to a size.
+    job.inAreas = total > kCopyLimit;
+    if (job.inAreas) return;
+    job.copy.resize(total);
+    std::size_t at = 0;
+    for (std::size_t i = 0; i < job.pieceCount; ++i) {
+        Piece& p = job.pieces[i];
+        std::copy(p.bytes.begin(), p.bytes.end(), job.copy.begin() + static_cast<std::ptrdiff_t>(at));
+        p.bytes = std::span(job.copy).subspan(at, p.bytes.size());
+        at += p.bytes.size();
+    }
 }
 
-void TrafficRecordingTransport::waitIdle() {
+void TrafficRecordingTransport::waitAreasFree() {
     std::unique_lock lock(mutex_);
-    changed_.wait(lock, [this] { return !pending_; });
+    changed_.wait(lock, [this] { return inAreas_ == 0; });
 }
 
 void TrafficRecordingTransport::writerLoop() {
     std::unique_lock lock(mutex_);
     for (;;) {
-        changed_.wait(lock, [this] { return pending_ || ending_; });
-        if (!pending_) return;
-        // The job stays put while pending_: the fetch that would change it waits.
-        lock.unlock();
-        const bool ok = write(job_);
-        lock.lock();
-        pending_ = false;
-        changed_.notify_all();
-        if (!ok) return;
+        writerIdle_ = true;
+        changed_.wait_for(lock, kGatherTime, [this] { return count_ >= kBatch || inAreas_ > 0 || ending_; });
+        writerIdle_ = false;
+        if (count_ == 0 && ending_) return;
+        // Once awake, the writer empties the queue. The job at the head stays
+        // put: capture() fills only free ones.
+        while (count_ > 0) {
+            Job& job = queue_[head_];
+            lock.unlock();
+            const bool ok = write(job);
+            lock.lock();
+            head_ = (head_ + 1) % kQueue;
+            --count_;
+            if (job.inAreas) --inAreas_;
+            if (!ok) count_ = inAreas_ = 0;  // stopped: nothing more is written, nobody waits for it
+            changed_.notify_all();
+            if (!ok) return;
+        }
     }
 }
 

@@ -11,9 +11,10 @@
 //   record 0x12 5 0 35872
 //   area 1 0 1048576+35872 @traffic.rpl.bin
 //
-// The receive path is not held up by the writing: the bytes are written from
-// the areas themselves by a thread of the recorder's, while the receive
-// thread handles them; the next fetch (which lets the card overwrite them)
+// The receive path is not held up by the writing, which a thread of the
+// recorder's does: a small fetch's bytes are copied and queued; a large
+// one's are written from the areas themselves while the receive thread
+// handles them, and the next fetch (which lets the card overwrite them)
 // waits only if that write has not finished. Recording stops, with a line on
 // the log, at the size limit or on a write error; what was written stays a
 // whole replay file. Only the first card whose fetch brings records is recorded.
@@ -28,6 +29,7 @@
 #include <ostream>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "driver/transport.hpp"
 
@@ -72,13 +74,18 @@ private:
         std::size_t recordCount = 0;
         std::array<Piece, 8> pieces;
         std::size_t pieceCount = 0;
+        std::vector<std::uint8_t> copy;  // the pieces' bytes, for a small fetch
+        bool inAreas = false;            // the pieces are the areas themselves
     };
+    static constexpr std::size_t kQueue = 64;
 
     TrafficRecordingTransport(Transport& inner, const Options& options, std::ostream& log, int text, int data);
     // Whether fetches through this handle are recorded; picks the card on its first fetch.
     bool recordsDevice(DeviceHandle handle);
     void capture(DeviceHandle handle, std::span<const std::uint8_t> records);
-    void waitIdle();
+    // Fills a free job of the queue (no lock held: the writer does not look at it yet).
+    void fill(Job& job, DeviceHandle handle, std::span<const std::uint8_t> records);
+    void waitAreasFree();
     void writerLoop();
     bool write(const Job& job);
     bool writeAll(int fd, std::span<const std::uint8_t> bytes);
@@ -100,8 +107,10 @@ private:
 
     mutable std::mutex mutex_;
     std::condition_variable changed_;
-    Job job_;
-    bool pending_ = false;  // job_ waits for the writer or is being written
+    std::array<Job, kQueue> queue_;  // a ring: count_ jobs from head_, the first one being written
+    std::size_t head_ = 0, count_ = 0;
+    std::size_t inAreas_ = 0;  // queued jobs that point into the areas
+    bool writerIdle_ = false;
     bool ending_ = false;
     bool stopped_ = false;
     std::uint64_t written_ = 0;  // bytes in both files
