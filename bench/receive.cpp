@@ -117,21 +117,12 @@ BENCHMARK(BM_ReceiveSmallRun)->UseManualTime()->MinTime(2.0);
 BENCHMARK(BM_PlainSmallRun)->UseManualTime()->MinTime(2.0);
 
 void printSummary() {
-    const auto& m = medians();
-    const auto rate = [&](const std::string& name, bool cpu) {
-        if (!m.count(name)) return 0.0;
-        const double seconds = cpu ? m.at(name).cpu : m.at(name).wall;
-        return seconds > 0 ? static_cast<double>(payloads().at(name)) / seconds / 1e9 : 0.0;
-    };
-    std::printf("\nPayload rate, median iteration:      per wall second   per CPU second\n");
-    for (const auto& [name, _] : m) {
-        std::printf("  %-32s %9.2f GB/s %11.2f GB/s\n", name.c_str(), rate(name, false), rate(name, true));
-    }
+    printRates("CPU");
     std::printf("Ratios (goals: at least 1 GB/s of payload and 0.8 of the plain writes):\n");
     for (const char* shape : {"large runs", "small runs"}) {
         for (const bool cpu : {false, true}) {
-            const double receive = rate(std::string("receive, ") + shape, cpu);
-            const double plain = rate(std::string("plain write, ") + shape, cpu);
+            const double receive = payloadRate(std::string("receive, ") + shape, cpu);
+            const double plain = payloadRate(std::string("plain write, ") + shape, cpu);
             if (receive > 0 && plain > 0) {
                 std::printf("  receive / plain write, %-10s %-14s %5.2f\n", shape, cpu ? "(CPU time)" : "(wall time)",
                             receive / plain);

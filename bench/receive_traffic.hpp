@@ -133,4 +133,20 @@ inline std::array<std::uint8_t, capture::kFetchSize> fetchRecords(std::uint32_t 
     return r;
 }
 
+// GB of payload a second of a benchmark's median iteration, by wall or CPU time; 0 when it did not run.
+inline double payloadRate(const std::string& name, bool cpu) {
+    const auto& m = medians();
+    if (!m.count(name)) return 0.0;
+    const double seconds = cpu ? m.at(name).cpu : m.at(name).wall;
+    return seconds > 0 ? static_cast<double>(payloads().at(name)) / seconds / 1e9 : 0.0;
+}
+
+// One line per benchmark: its rates per wall and per CPU second.
+inline void printRates(const char* cpuLabel) {
+    std::printf("\n%s\nPayload rate, median iteration:      per wall second   per %s second\n",
+                processorName().c_str(), cpuLabel);
+    for (const auto& [name, _] : medians())
+        std::printf("  %-32s %9.2f GB/s %11.2f GB/s\n", name.c_str(), payloadRate(name, false), payloadRate(name, true));
+}
+
 }  // namespace pemblor::bench

@@ -137,21 +137,12 @@ BENCHMARK(BM_PlainSmallRun)->UseManualTime()->MinTime(2.0);
 BENCHMARK(BM_RecordedSmallRun)->UseManualTime()->MinTime(2.0);
 
 void printSummary() {
-    const auto& m = medians();
-    const auto rate = [&](const std::string& name, bool cpu) {
-        if (!m.count(name)) return 0.0;
-        const double seconds = cpu ? m.at(name).cpu : m.at(name).wall;
-        return seconds > 0 ? static_cast<double>(payloads().at(name)) / seconds / 1e9 : 0.0;
-    };
-    std::printf("\n%s\nPayload rate, median iteration:        per wall second   per receive-thread CPU second\n",
-                processorName().c_str());
-    for (const auto& [name, _] : m)
-        std::printf("  %-32s %9.2f GB/s %11.2f GB/s\n", name.c_str(), rate(name, false), rate(name, true));
+    printRates("receive-thread CPU");
     std::printf("Ratios (goal: recorded at least 0.9 of plain):\n");
     for (const char* shape : {"large runs", "small runs"}) {
         for (const bool cpu : {false, true}) {
-            const double recorded = rate(std::string("receive recorded, ") + shape, cpu);
-            const double plain = rate(std::string("receive, ") + shape, cpu);
+            const double recorded = payloadRate(std::string("receive recorded, ") + shape, cpu);
+            const double plain = payloadRate(std::string("receive, ") + shape, cpu);
             if (recorded > 0 && plain > 0)
                 std::printf("  recorded / plain, %-10s %-14s %5.2f\n", shape, cpu ? "(CPU time)" : "(wall time)",
                             recorded / plain);

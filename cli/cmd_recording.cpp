@@ -12,6 +12,7 @@
 #include "common/replacing_file.hpp"
 #include "recording/recording_tools.hpp"
 #include "cli_context.hpp"
+#include "rate_option.hpp"
 
 namespace pemblor::cli {
 
@@ -26,28 +27,6 @@ struct RecordingArgs {
     bool verbose = false;
 };
 
-}  // namespace
-
-// "25", "29.97" or "30000/1001", 1 to 1000 pictures a second.
-bool parseRate(const std::string& text, std::uint32_t& num, std::uint32_t& den) {
-    unsigned long a = 0, b = 1;
-    char slash = 0, rest = 0;
-    double d = 0;
-    if (std::sscanf(text.c_str(), "%lu%c%lu%c", &a, &slash, &b, &rest) == 3 && slash == '/') {
-        d = b ? static_cast<double>(a) / static_cast<double>(b) : 0;
-    } else if (std::sscanf(text.c_str(), "%lf%c", &d, &rest) == 1) {
-        b = 1000;
-        a = static_cast<unsigned long>(d * 1000 + 0.5);
-    } else {
-        return false;
-    }
-    if (!(d >= 1 && d <= 1000) || b == 0 || a > 0xFFFFFFFFul || b > 0xFFFFFFFFul) return false;
-    num = static_cast<std::uint32_t>(a);
-    den = static_cast<std::uint32_t>(b);
-    return true;
-}
-
-namespace {
 
 // A progress line that rewrites itself, on a terminal only.
 recording::Progress terminalProgress(const std::string& name) {
@@ -82,11 +61,7 @@ void installRecording(CLI::App& app, CliContext& context) {
     exp->callback([args, &context] {
         recording::ExportOptions options;
         options.verbose = args->verbose;
-        if (!args->fps.empty() && !parseRate(args->fps, options.fpsNum, options.fpsDen)) {
-            std::cerr << "--fps: '" << args->fps << "' is not a rate from 1 to 1000 (25, 29.97 or 30000/1001)\n";
-            context.exitCode = 2;
-            return;
-        }
+        if (!readFpsOption(args->fps, options.fpsNum, options.fpsDen, context.exitCode)) return;
         // Ctrl-C or a termination leaves OUT as it was.
         common::removeTemporaryFilesOnStopSignals();
         context.exitCode = recording::exportRecording(args->input, args->output, std::cout, std::cerr,

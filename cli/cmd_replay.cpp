@@ -8,14 +8,13 @@
 #include <vector>
 
 #include "cli_context.hpp"
+#include "rate_option.hpp"
 #include "common/replacing_file.hpp"
 #include "recording/recording_stream.hpp"
 #include "recording/replay_make.hpp"
 #include "sim/settings/replay.hpp"
 
 namespace pemblor::cli {
-
-bool parseRate(const std::string& text, std::uint32_t& num, std::uint32_t& den);
 
 namespace {
 
@@ -57,11 +56,7 @@ void installReplay(CLI::App& app, CliContext& context) {
         ->type_name("RATE");
     make->add_flag("--verbose", args->make.verbose, "Let the container library's own messages through");
     make->callback([args, &context] {
-        if (!args->fps.empty() && !parseRate(args->fps, args->make.fpsNum, args->make.fpsDen)) {
-            std::cerr << "--fps: '" << args->fps << "' is not a rate from 1 to 1000 (25, 29.97 or 30000/1001)\n";
-            context.exitCode = 2;
-            return;
-        }
+        if (!readFpsOption(args->fps, args->make.fpsNum, args->make.fpsDen, context.exitCode)) return;
         common::removeTemporaryFilesOnStopSignals();
         context.exitCode = recording::makeReplay(args->input, args->output, std::cout, std::cerr, args->make);
     });

@@ -5,20 +5,9 @@
 #include <string>
 #include <string_view>
 
-#include "sim/card/sim_areas.hpp"
 #include "sim/settings/replay.hpp"
 
 namespace pemblor::sim {
-
-inline std::size_t areaSizeOf(std::uint32_t word) {
-    switch (word) {
-        case 1: return kEncodedStreamAreaSize;
-        case 5: return kOriginalVideoAreaSize;
-        case 9: return kPreviewSlotsAreaSize;
-        case 13: return kFullPreviewAreaSize;
-        default: return 0;
-    }
-}
 
 inline bool readReplayKeepsItsPromises(std::string_view text, const std::filesystem::path& folder) {
     ReplayScript script;
@@ -30,7 +19,7 @@ inline bool readReplayKeepsItsPromises(std::string_view text, const std::filesys
         if (f.records.size() > 8 || f.atMicros < last) return false;
         last = f.atMicros;
         for (const ReplayArea& a : f.areas) {
-            const std::size_t size = areaSizeOf(a.word);
+            const std::size_t size = replayAreaSize(a.word);
             if (a.offset > size || a.size() > size - a.offset) return false;
             if (a.data && a.from + a.length > a.data->size()) return false;
         }

@@ -30,6 +30,8 @@ constexpr std::size_t kCopyLimit = 256u << 10;
 // Small fetches wake the writer by the batch, or it wakes after the gather time.
 constexpr std::size_t kBatch = 16;
 constexpr auto kGatherTime = std::chrono::milliseconds(20);
+// The most a fetch waits for: one piece of this size being written.
+constexpr std::size_t kChunk = 128u << 10;
 // The mapping words of the four areas, in the order tokens_ keeps them.
 constexpr std::array<std::uint32_t, 4> kAreaWords = {kStreamAreaWord, kOriginalVideoAreaWord, kPreviewSlotsWord,
                                                      kFullPreviewWord};
@@ -162,7 +164,7 @@ ControlResult TrafficRecordingTransport::control(DeviceHandle handle, std::uint3
         return result;
     }
     // The last fetch's bytes are in the data file before the card may overwrite them.
-    waitAreasFree();
+    freeAreas();
     const ControlResult result = inner_.control(handle, code, in, out);
     const std::size_t bytes = std::min<std::size_t>(result.bytes, out.size());
     if (result.ok && bytes >= kNotificationSize && recordsDevice(handle)) capture(handle, out.first(bytes));
@@ -221,6 +223,7 @@ void TrafficRecordingTransport::fill(Job& job, DeviceHandle handle, std::span<co
     job.recordCount = std::min<std::size_t>(records.size() / kNotificationSize, job.records.size() / kNotificationSize);
     std::copy_n(records.begin(), job.recordCount * kNotificationSize, job.records.begin());
     job.pieceCount = 0;
+    job.donePiece = job.doneOffset = 0;
     std::size_t total = 0;
     for (std::size_t r = 0; r < job.recordCount; ++r) {
         const std::size_t at = r * kNotificationSize;
@@ -245,9 +248,33 @@ void TrafficRecordingTransport::fill(Job& job, DeviceHandle handle, std::span<co
     }
 }
 
-void TrafficRecordingTransport::waitAreasFree() {
+void TrafficRecordingTransport::freeAreas() {
     std::unique_lock lock(mutex_);
-    changed_.wait(lock, [this] { return inAreas_ == 0; });
+    changed_.wait(lock, [this] { return !chunkInAreas_; });
+    for (std::size_t k = 0; k < count_ && inAreas_ > 0; ++k) {
+        Job& job = queue_[(head_ + k) % kQueue];
+        if (job.inAreas) takeOver(job, k == 0);
+    }
+}
+
+// The writer is behind: what it has not written yet is copied (under the
+// lock, between two of its pieces), and it goes on from the copy.
+void TrafficRecordingTransport::takeOver(Job& job, bool head) {
+    std::size_t total = 0;
+    for (std::size_t i = 0; i < job.pieceCount; ++i) total += job.pieces[i].bytes.size();
+    job.copy.resize(total);
+    std::size_t at = 0;
+    for (std::size_t i = 0; i < job.pieceCount; ++i) {
+        Piece& p = job.pieces[i];
+        const std::size_t size = p.bytes.size();
+        const std::size_t from = !head || i > job.donePiece ? 0 : i < job.donePiece ? size : job.doneOffset;
+        std::copy(p.bytes.begin() + static_cast<std::ptrdiff_t>(from), p.bytes.end(),
+                  job.copy.begin() + static_cast<std::ptrdiff_t>(at + from));
+        p.bytes = std::span(job.copy).subspan(at, size);
+        at += size;
+    }
+    job.inAreas = false;
+    --inAreas_;
 }
 
 void TrafficRecordingTransport::writerLoop() {
@@ -276,7 +303,7 @@ void TrafficRecordingTransport::writerLoop() {
 
 // Bytes first, then the lines that name them: a recording cut short by a
 // crash is still a whole replay file up to its last line.
-bool TrafficRecordingTransport::write(const Job& job) {
+bool TrafficRecordingTransport::write(Job& job) {
     std::uint64_t dataBytes = 0;
     for (std::size_t i = 0; i < job.pieceCount; ++i) dataBytes += job.pieces[i].bytes.size();
     appendFetch(lines_, job.atMicros);
@@ -297,15 +324,40 @@ bool TrafficRecordingTransport::write(const Job& job) {
         stop("stopped: the data file reached 4 GiB");
         return false;
     }
-    for (std::size_t i = 0; i < job.pieceCount; ++i) {
-        if (!writeAll(data_, job.pieces[i].bytes)) return false;
-    }
+    if (!writeData(job)) return false;
     if (!writeAll(text_, {reinterpret_cast<const std::uint8_t*>(lines_.data()), lines_.size()})) return false;
     written_ += dataBytes + lines_.size();
     dataAt_ = at;
     lines_.clear();
     std::lock_guard lock(mutex_);
     ++fetches_;
+    return true;
+}
+
+// Piece by piece, so that a fetch that comes meanwhile waits for one piece
+// at most before it takes over the rest.
+bool TrafficRecordingTransport::writeData(Job& job) {
+    for (std::size_t i = 0; i < job.pieceCount; ++i) {
+        const std::size_t size = job.pieces[i].bytes.size();
+        for (std::size_t off = 0; off < size;) {
+            std::span<const std::uint8_t> chunk;
+            {
+                std::lock_guard lock(mutex_);
+                chunk = job.pieces[i].bytes.subspan(off, std::min(kChunk, size - off));
+                chunkInAreas_ = job.inAreas;
+            }
+            const bool ok = writeAll(data_, chunk);
+            {
+                std::lock_guard lock(mutex_);
+                chunkInAreas_ = false;
+                off += chunk.size();
+                job.donePiece = i;
+                job.doneOffset = off;
+            }
+            changed_.notify_all();
+            if (!ok) return false;
+        }
+    }
     return true;
 }
 

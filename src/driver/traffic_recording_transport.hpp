@@ -14,8 +14,8 @@
 // The receive path is not held up by the writing, which a thread of the
 // recorder's does: a small fetch's bytes are copied and queued; a large
 // one's are written from the areas themselves while the receive thread
-// handles them, and the next fetch (which lets the card overwrite them)
-// waits only if that write has not finished. Recording stops, with a line on
+// handles them. The next fetch (which lets the card overwrite them) copies
+// what is not written yet, after waiting at most for the piece being written. Recording stops, with a line on
 // the log, at the size limit or on a write error; what was written stays a
 // whole replay file. Only the first card whose fetch brings records is recorded.
 #include <array>
@@ -76,6 +76,7 @@ private:
         std::size_t pieceCount = 0;
         std::vector<std::uint8_t> copy;  // the pieces' bytes, for a small fetch
         bool inAreas = false;            // the pieces are the areas themselves
+        std::size_t donePiece = 0, doneOffset = 0;  // how far the writer got
     };
     static constexpr std::size_t kQueue = 64;
 
@@ -85,9 +86,12 @@ private:
     void capture(DeviceHandle handle, std::span<const std::uint8_t> records);
     // Fills a free job of the queue (no lock held: the writer does not look at it yet).
     void fill(Job& job, DeviceHandle handle, std::span<const std::uint8_t> records);
-    void waitAreasFree();
+    // Before a fetch: no queued job points into the areas any more.
+    void freeAreas();
+    void takeOver(Job& job, bool head);
     void writerLoop();
-    bool write(const Job& job);
+    bool write(Job& job);
+    bool writeData(Job& job);
     bool writeAll(int fd, std::span<const std::uint8_t> bytes);
     void stop(const std::string& why);
 
@@ -111,6 +115,7 @@ private:
     std::size_t head_ = 0, count_ = 0;
     std::size_t inAreas_ = 0;  // queued jobs that point into the areas
     bool writerIdle_ = false;
+    bool chunkInAreas_ = false;  // the writer writes a piece of an area right now
     bool ending_ = false;
     bool stopped_ = false;
     std::uint64_t written_ = 0;  // bytes in both files

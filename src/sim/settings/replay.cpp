@@ -26,16 +26,6 @@ constexpr std::size_t kMaxRecords = 8;
 constexpr std::uint64_t kMaxAtMicros = 1ull << 40;
 constexpr double kMaxRate = 100000;
 
-std::size_t areaSizeOfWord(std::uint32_t word) {
-    switch (word) {
-        case 1: return kEncodedStreamAreaSize;
-        case 5: return kOriginalVideoAreaSize;
-        case 9: return kPreviewSlotsAreaSize;
-        case 13: return kFullPreviewAreaSize;
-        default: return 0;
-    }
-}
-
 // Reads a whole file of at most limit bytes.
 bool readFile(const std::filesystem::path& file, std::uintmax_t limit, std::string& bytes, std::string& reason) {
     std::error_code ec;
@@ -222,7 +212,7 @@ private:
             return false;
         }
         if (!readNumber(word, a.word, reason) || !readNumber(offset, a.offset, reason)) return false;
-        const std::size_t size = areaSizeOfWord(a.word);
+        const std::size_t size = replayAreaSize(a.word);
         if (size == 0) {
             reason = "area word " + std::string(word) + " names no area (1, 5, 9 or 13)";
             return false;
@@ -306,6 +296,16 @@ std::string_view withoutComment(std::string_view line) {
 }
 
 }  // namespace
+
+std::size_t replayAreaSize(std::uint32_t word) {
+    switch (word) {
+        case 1: return kEncodedStreamAreaSize;
+        case 5: return kOriginalVideoAreaSize;
+        case 9: return kPreviewSlotsAreaSize;
+        case 13: return kFullPreviewAreaSize;
+        default: return 0;
+    }
+}
 
 ReplayData::~ReplayData() { ::close(fd_); }
 

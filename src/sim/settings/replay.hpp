@@ -77,6 +77,9 @@ struct ReplayScript {
     std::uint64_t loopMicros = 0;
 };
 
+// The size of the area of mapping word 1, 5, 9 or 13; 0 for another word.
+std::size_t replayAreaSize(std::uint32_t word);
+
 // What a replay holds, for `replay info`.
 struct ReplaySummary {
     std::size_t fetches = 0;
