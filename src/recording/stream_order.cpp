@@ -95,7 +95,7 @@ void StreamOrder::start(const AccessUnit& unit) {
         const std::uint64_t g = std::gcd(num, den);
         num /= g;
         den /= g;
-        if (den <= 0xFFFFFFFFu && num >= den && num <= 1000 * den) {
+        if (num <= 0x7FFFFFFF && den <= 0x7FFFFFFF && num >= den && num <= 1000 * den) {
             facts_.rateNum = static_cast<std::uint32_t>(num);
             facts_.rateDen = static_cast<std::uint32_t>(den);
         }
@@ -118,6 +118,7 @@ void StreamOrder::openPicture(AccessUnit& unit) {
     first_.slice = unit.slice;
     first_.idr = unit.idr;
     first_.recoveryFrames = unit.recoveryFrames;
+    first_.offset = unit.offset;
     first_.bytes = std::move(leadingUnits_);
     leadingUnits_.clear();
     first_.bytes.insert(first_.bytes.end(), unit.bytes.begin(), unit.bytes.end());
@@ -174,6 +175,7 @@ void StreamOrder::closePicture() {
     w.picture.dts = static_cast<std::int64_t>(index) - delay_;
     w.picture.key = key;
     w.picture.idr = first_.idr;
+    w.picture.offset = first_.offset;
     waiting_.push_back(std::move(w));
     held_.push_back({index, period_, openOrder_});
     placeUntil(static_cast<std::size_t>(delay_));
@@ -201,7 +203,7 @@ void StreamOrder::release() {
         if (p.pts < p.dts || p.dts <= lastDts_) {
             // The stream holds pictures back longer than it said: keep the
             // timestamps usable, and say so.
-            damage(0, kTooDeep);
+            damage(p.offset, kTooDeep);
             p.dts = std::max(lastDts_ + 1, std::min(p.dts, p.pts));
             p.pts = std::max(p.pts, p.dts);
         }

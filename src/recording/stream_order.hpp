@@ -27,6 +27,7 @@ struct TimedPicture {
     std::int64_t dts = 0;
     bool key = false;  // an IDR picture or a recovery point: a decoder may start here
     bool idr = false;
+    std::uint64_t offset = 0;  // of its first unit in the input
 };
 
 enum class Coding { Progressive, InterlacedFrames, Mbaff, FieldPairs };
