@@ -229,7 +229,7 @@ int exportRecording(const std::filesystem::path& input, const std::filesystem::p
                                                            static_cast<std::uint32_t>(rate.value.den))
         << " pictures/s (" << rate.from << "); left out: " << stream.markedBlocks() << " marked blocks, " << f.leftOut
         << " pictures before the first IDR picture or recovery point";
-    if (f.notShowable > 0) out << "; " << f.notShowable << " pictures a decoder does not show (still being refreshed)";
+    if (f.notShowable > 0) out << "; " << f.notShowable << " pictures after it a decoder does not show (leading, or still being refreshed)";
     out << "\n";
     if (f.damaged > 0) {
         err << input.string() << ": damaged: " << f.damaged << " (the first at byte " << f.firstDamageOffset << ": "
