@@ -2,6 +2,7 @@
 // What every pemblorctl command shares: the global options, the transport to
 // the (simulated) cards and the data root. Command files register themselves
 // with PEMBLOR_CLI_COMMAND, so adding a command edits no list.
+#include <cstdint>
 #include <filesystem>
 #include <memory>
 #include <string>
@@ -25,6 +26,8 @@ struct GlobalOptions {
     std::string supportEmail;   // --support-email
     std::string simReport;      // --sim-report
     std::string metrics;        // --metrics ADDR:PORT
+    std::string recordTraffic;  // --record-traffic
+    std::uint32_t recordTrafficMb = 1024;  // --record-traffic-max
 };
 
 class CliContext {
@@ -35,7 +38,8 @@ public:
     GlobalOptions options;
     int exitCode = 0;
 
-    // The simulated cards of --cards and --sim-config, wrapped for --trace.
+    // The simulated cards of --cards and --sim-config, wrapped for
+    // --record-traffic and --trace.
     // Null, with a message on standard error, when the settings are bad.
     driver::Transport* transport();
     // The data root (--root, $PEMBLOR_ROOT, or the per-user default), created on demand.
@@ -46,6 +50,7 @@ public:
 
 private:
     std::unique_ptr<sim::SimTransport> sim_;
+    std::unique_ptr<driver::Transport> recorded_;
     std::unique_ptr<driver::Transport> traced_;
     bool refused_ = false;  // the settings were refused once: not read again
 };

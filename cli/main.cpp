@@ -8,6 +8,7 @@
 #include "common/version.hpp"
 #include "cli_context.hpp"
 #include "driver/tracing_transport.hpp"
+#include "driver/traffic_recording_transport.hpp"
 #include "sim/settings/sim_report.hpp"
 #include "sim/settings/sim_settings.hpp"
 #include "sim/card/sim_transport.hpp"
@@ -41,6 +42,7 @@ bool CliContext::finish() {
 
 driver::Transport* CliContext::transport() {
     if (traced_) return traced_.get();
+    if (recorded_) return recorded_.get();
     if (sim_) return sim_.get();
     if (refused_) return nullptr;  // already said why
     refused_ = true;
@@ -55,13 +57,24 @@ driver::Transport* CliContext::transport() {
         std::cerr << "pemblorctl: " << error << "\n";
         return nullptr;
     }
-    refused_ = false;
     sim_ = std::make_unique<sim::SimTransport>(std::move(settings));
+    driver::Transport* chain = sim_.get();
+    if (!options.recordTraffic.empty()) {
+        recorded_ = driver::TrafficRecordingTransport::create(
+            *sim_, {options.recordTraffic, std::uint64_t{options.recordTrafficMb} << 20}, std::cerr, error);
+        if (!recorded_) {
+            std::cerr << "pemblorctl: --record-traffic: " << error << "\n";
+            sim_.reset();
+            return nullptr;
+        }
+        chain = recorded_.get();
+    }
+    refused_ = false;
     if (options.trace) {
-        traced_ = std::make_unique<driver::TracingTransport>(*sim_, std::cerr);
+        traced_ = std::make_unique<driver::TracingTransport>(*chain, std::cerr);
         return traced_.get();
     }
-    return sim_.get();
+    return chain;
 }
 
 std::filesystem::path CliContext::dataRoot() { return common::resolveDataRoot(options.root); }
@@ -88,6 +101,12 @@ int main(int argc, char** argv) {
     app.add_option("--metrics", context.options.metrics,
                    "Serve metrics for Prometheus at ADDR:PORT while console or watch runs (a bare port: loopback)")
         ->type_name("ADDR:PORT");
+    app.add_option("--record-traffic", context.options.recordTraffic,
+                   "Record what the receive path fetches from the card as a replay file (and FILE.bin)")
+        ->type_name("FILE");
+    app.add_option("--record-traffic-max", context.options.recordTrafficMb,
+                   "Stop recording traffic at this size, in MB (default 1024)")
+        ->type_name("MB")->check(CLI::Range(1, 4000));
     for (CommandInstaller install : installers()) install(app, context);
     try {
         app.parse(argc, argv);

@@ -7,6 +7,7 @@
 #include "common/shared_files.hpp"
 #include "driver/card_health.hpp"
 #include "driver/tracing_transport.hpp"
+#include "driver/traffic_recording_transport.hpp"
 #include "gui/console_layout.hpp"
 #include "gui/dialog_view.hpp"
 #include "gui/qt_text.hpp"
@@ -44,8 +45,17 @@ std::unique_ptr<Desktop> Desktop::create(const DesktopOptions& options, std::str
     d->simReport_ = options.simReport;
     d->cards_ = std::make_unique<sim::SimTransport>(std::move(settings));
     driver::Transport* transport = d->cards_.get();
+    if (!options.recordTraffic.empty()) {
+        d->recorded_ = driver::TrafficRecordingTransport::create(
+            *d->cards_, {options.recordTraffic, std::uint64_t{options.recordTrafficMb} << 20}, std::cerr, error);
+        if (!d->recorded_) {
+            error = "--record-traffic: " + error;
+            return nullptr;
+        }
+        transport = d->recorded_.get();
+    }
     if (options.trace) {
-        d->traced_ = std::make_unique<driver::TracingTransport>(*d->cards_, std::cerr);
+        d->traced_ = std::make_unique<driver::TracingTransport>(*transport, std::cerr);
         transport = d->traced_.get();
     }
     d->link_ = std::make_unique<driver::DriverLink>(*transport);

@@ -2,6 +2,7 @@
 // The desktop console put together: the simulated cards of the options, the
 // driver link over them, the Qt host and the console window with its About
 // entry. The program's main and the end-to-end test build the same thing.
+#include <cstdint>
 #include <memory>
 #include <string>
 
@@ -31,6 +32,8 @@ struct DesktopOptions {
     std::string supportEmail;   // --support-email
     std::string simReport;      // --sim-report: written when the desktop ends
     std::string metrics;        // --metrics ADDR:PORT: served while the console runs
+    std::string recordTraffic;  // --record-traffic
+    std::uint32_t recordTrafficMb = 1024;  // --record-traffic-max
 };
 
 class Desktop {
@@ -50,6 +53,7 @@ private:
 
     std::string simReport_;
     std::unique_ptr<sim::SimTransport> cards_;
+    std::unique_ptr<driver::Transport> recorded_;  // --record-traffic, between the cards and the tracer
     std::unique_ptr<driver::Transport> traced_;
     std::unique_ptr<driver::DriverLink> link_;
     std::unique_ptr<QtHost> host_;

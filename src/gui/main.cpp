@@ -81,6 +81,12 @@ void addOptions(CLI::App& cli, pemblor::gui::DesktopOptions& options, bool& exit
     cli.add_option("--metrics", options.metrics,
                    "Serve metrics for Prometheus at ADDR:PORT while the console runs (a bare port: loopback)")
         ->type_name("ADDR:PORT");
+    cli.add_option("--record-traffic", options.recordTraffic,
+                   "Record what the receive path fetches from the card as a replay file (and FILE.bin)")
+        ->type_name("FILE");
+    cli.add_option("--record-traffic-max", options.recordTrafficMb,
+                   "Stop recording traffic at this size, in MB (default 1024)")
+        ->type_name("MB")->check(CLI::Range(1, 4000));
     cli.add_flag("--exit-when-shown", exitWhenShown, "Close the console as soon as it is shown (start-up check)");
     cli.set_version_flag("--version", pemblor::common::versionLine("pemblor"),
                          "Print the version and the commit it was built from, and exit");

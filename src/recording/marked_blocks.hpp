@@ -4,7 +4,7 @@
 // access units. Bytes 00 00 01 start a NAL unit in H.264, and a NAL header of
 // 0xF0 is not valid H.264, so a marked block is found by its exact form. This
 // filter takes a file's payload in pieces of any size and passes on the
-// stream without them.
+// stream without them, each piece with its offset in the input.
 #include <array>
 #include <cstddef>
 #include <cstdint>
@@ -18,9 +18,10 @@ inline constexpr std::size_t kMarkedBlockSize = 16;
 
 class MarkedBlockFilter {
 public:
-    using Sink = std::function<void(std::span<const std::uint8_t>)>;
+    using Sink = std::function<void(std::span<const std::uint8_t>, std::uint64_t offset)>;
 
-    explicit MarkedBlockFilter(Sink sink) : sink_(std::move(sink)) {}
+    // base: the input offset of the first byte pushed (after a file's header).
+    explicit MarkedBlockFilter(Sink sink, std::uint64_t base = 0) : sink_(std::move(sink)), pushed_(base) {}
 
     void push(std::span<const std::uint8_t> bytes);
     // The end of the payload: what is held back goes out. A marked block cut
@@ -30,10 +31,12 @@ public:
     std::uint64_t markedBlocks() const { return marked_; }
 
 private:
-    // Emits what lies before at, holding back a tail that may start a block.
-    void scan(std::span<const std::uint8_t> bytes, bool last);
+    // Emits the stream, holding back a tail that may start a block; bytes
+    // begin at input offset `at`.
+    void scan(std::span<const std::uint8_t> bytes, std::uint64_t at, bool last);
 
     Sink sink_;
+    std::uint64_t pushed_ = 0;  // input offset just past the bytes pushed
     std::vector<std::uint8_t> held_;  // at most one block's bytes, carried across pieces
     std::vector<std::uint8_t> joined_;
     std::uint64_t marked_ = 0;

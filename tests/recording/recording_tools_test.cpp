@@ -74,7 +74,8 @@ TEST(RecordingTools, MarkedBlocksAreFoundWhereverThePiecesSplitThem) {
     std::mt19937 rng(3);
     for (int round = 0; round < 20; ++round) {
         Bytes out;
-        MarkedBlockFilter filter([&](std::span<const std::uint8_t> b) { out.insert(out.end(), b.begin(), b.end()); });
+        MarkedBlockFilter filter(
+            [&](std::span<const std::uint8_t> b, std::uint64_t) { out.insert(out.end(), b.begin(), b.end()); });
         std::uniform_int_distribution<std::size_t> size(1, round < 10 ? 20 : 5000);
         for (std::size_t at = 0, n = 0; at < r.payload.size(); at += n) {
             n = std::min(size(rng), r.payload.size() - at);
@@ -152,10 +153,10 @@ TEST(RecordingTools, ExportPlaysBackEveryPictureOrRefusesWithAReason) {
     const struct {
         std::string in, out, said, played;
     } good[] = {
-        {"whole.264", "a.mp4", "60 pictures (3 IDR), 352 x 288, 25 pictures/s; left out: 3 marked blocks, 0 pictures",
+        {"whole.264", "a.mp4", "60 pictures (3 IDR), 352 x 288, 25 pictures/s (from the stream); left out: 3 marked blocks, 0 pictures",
          "h264 352x288 25 60/3/60 2.40"},
         {"whole.264", "a.MKV", "60 pictures (3 IDR)", "h264 352x288 25 60/3/60 2.40"},
-        {"late.264", "b.mkv", "35 pictures (2 IDR), 352 x 288, 25 pictures/s; left out: 2 marked blocks, 15 pictures",
+        {"late.264", "b.mkv", "35 pictures (2 IDR), 352 x 288, 25 pictures/s (from the stream); left out: 2 marked blocks, 15 pictures",
          "h264 352x288 25 35/2/35 1.40"},
     };
     for (const auto& g : good) {
@@ -176,7 +177,7 @@ TEST(RecordingTools, ExportPlaysBackEveryPictureOrRefusesWithAReason) {
     } bad[] = {{"noise.264", "n.mp4", "noise.264: holds no H.264 pictures, nothing to export"},
                {"missing.264", "m.mp4", "missing.264: can't be read"},
                {"whole.264", "o.avi", "o.avi: the output must end in .mp4 or .mkv"},
-               {"whole.264", "nofolder/o.mp4", "o.mp4: can't be created"}};
+               {"whole.264", "nofolder/o.mp4", "o.mp4: can't be created: No such file or directory"}};
     for (const auto& b : bad) {
         std::ostringstream out, err;
         EXPECT_EQ(exportRecording(dir / b.in, dir / b.out, out, err), 1) << b.in;

@@ -4,6 +4,7 @@
 #include <fstream>
 #include <unistd.h>
 
+#include "sim/production/replay_cursor.hpp"
 #include "sim/settings/replay.hpp"
 #include "sim_test_support.hpp"
 
@@ -93,6 +94,52 @@ TEST_F(SimReplay, AFetchBufferSmallerThanTheRecordsGetsTheFirstOnes) {
     EXPECT_FALSE(call(driver::kFetchNotifications, words({0}), 128).result.ok);
 }
 
+// A paced replay hands each fetch out at its time from the start of
+// reception, by a rate or by times; a loop starts over one period later (the
+// last time and a mean interval); a new start of reception goes on from where
+// the replay stood.
+TEST_F(SimReplay, PacedFetchesWaitForTheirTimeAndLoopsStartOver) {
+    using namespace std::chrono_literals;
+    const struct {
+        const char* text;
+        bool loop;
+        std::vector<std::chrono::microseconds> due;  // of the fetches taken in turn
+    } cases[] = {
+        {"rate 25\nfetch\nfetch\nfetch\n", true, {0us, 40ms, 80ms, 120ms, 160ms, 200ms}},
+        {"rate 30000/1001\nfetch\nfetch\n", false, {0us, 33367us}},
+        {"fetch\nat 5\nfetch\nfetch\nat 12.5\n", true, {5ms, 5ms, 12500us, 21250us, 21250us, 28750us}},
+        {"fetch\nfetch\n", true, {0us, 0us, 0us, 0us}},
+    };
+    for (const auto& c : cases) {
+        auto script = std::make_shared<ReplayScript>();
+        std::string error;
+        ASSERT_TRUE(readReplayText(c.text, "r.txt", dir_, *script, error)) << error;
+        ReplayCursor cursor(script, c.loop);
+        const SimClock::time_point t0{std::chrono::seconds(100)};
+        cursor.restart(t0);
+        for (std::size_t i = 0; i < c.due.size(); ++i) {
+            const SimClock::time_point due = t0 + c.due[i];
+            ASSERT_EQ(cursor.due(), due) << c.text << " fetch " << i;
+            if (c.due[i] > 0us) {
+                EXPECT_EQ(cursor.take(due - 1us), nullptr) << c.text << " fetch " << i;
+            }
+            EXPECT_NE(cursor.take(due), nullptr) << c.text << " fetch " << i;
+        }
+        EXPECT_EQ(cursor.left(), c.loop) << c.text;
+    }
+    // Reception stopped after the second fetch and started again later: the third is due at once.
+    auto script = std::make_shared<ReplayScript>();
+    std::string error;
+    ASSERT_TRUE(readReplayText("rate 10\nfetch\nfetch\nfetch\n", "r.txt", dir_, *script, error)) << error;
+    ReplayCursor cursor(script, false);
+    const SimClock::time_point t0{std::chrono::seconds(5)};
+    cursor.restart(t0);
+    cursor.take(t0);
+    cursor.take(t0 + 100ms);
+    cursor.restart(t0 + 10s);
+    EXPECT_EQ(cursor.due(), t0 + 10s);
+}
+
 TEST_F(SimReplay, BadReplaysAreRefusedWithFileLineAndReason) {
     write("five.bin", "12345");
     const struct {
@@ -118,7 +165,22 @@ TEST_F(SimReplay, BadReplaysAreRefusedWithFileLineAndReason) {
         {"fetch\narea 13 811004 @five.bin\n", "r.txt:2: 5 bytes at offset 811004 run past the end"},
         {"fetch\narea 1 0 @missing.bin\n", "r.txt:2: cannot open '"},
         {"fetch\narea 1 0 @\n", "r.txt:2: '@' without a file name"},
-        {"fetch\nplay\n", "r.txt:2: unknown item 'play' (fetch, record or area)"},
+        {"fetch\nplay\n", "r.txt:2: unknown item 'play' (rate, fetch, at, record or area)"},
+        {"at 5\n", "r.txt:1: at before the first fetch"},
+        {"fetch\nat 40\nfetch\nat 39.999\n", "r.txt:4: at goes back in time (39.999 ms)"},
+        {"fetch\nat 1\nat 2\n", "r.txt:3: a second at for one fetch"},
+        {"fetch\nat 1.2345\n", "r.txt:2: '1.2345' is not a time in milliseconds"},
+        {"fetch\nat -1\n", "r.txt:2: '-1' is not a time in milliseconds"},
+        {"rate 25\nfetch\nat 40\n", "r.txt:3: at in a file with a rate: one or the other"},
+        {"fetch\nrate 25\n", "r.txt:2: rate after the first fetch"},
+        {"rate 0\n", "r.txt:1: '0' is not a rate from 0 to 100000"},
+        {"rate 25/0\n", "r.txt:1: '25/0' is not a rate"},
+        {"rate 25 fps\n", "r.txt:1: rate takes one number: rate R"},
+        {"fetch\narea 1 0 2+4 @five.bin\n", "r.txt:2: bytes 2+4 lie beyond the end of '"},
+        {"fetch\narea 1 0 0+4 five.bin\n", "r.txt:2: area takes FROM+N @PATH"},
+        {"fetch\narea 1 0 0+x @five.bin\n", "r.txt:2: 'x' is not a 32-bit number"},
+        {"fetch\narea 13 811007 0+2 @five.bin\n", "r.txt:2: 2 bytes at offset 811007 run past the end"},
+        {"fetch\narea 1 0 0+1 @sub\n", "r.txt:2: cannot open '"},
     };
     for (const auto& c : cases) {
         ReplayScript script;

@@ -17,4 +17,18 @@ struct ReferenceDecode {
 
 ReferenceDecode referenceDecode(std::span<const std::uint8_t> stream);
 
+// A container file read with libavformat and decoded with libavcodec, as a
+// player does: every picture, and the time each is shown at, in the
+// stream's time base.
+struct ContainerDecode {
+    ReferenceDecode decoded;
+    std::vector<std::int64_t> shownAt;
+    int packets = 0, keys = 0;
+    bool opened = false;
+};
+ContainerDecode decodeContainer(const char* path);
+
+// A digest of each picture, to compare sequences of pictures.
+std::vector<std::size_t> digests(const std::vector<std::vector<std::uint8_t>>& pictures);
+
 }  // namespace pemblor::testing

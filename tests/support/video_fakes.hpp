@@ -81,6 +81,7 @@ public:
         if (!video::validRenderPort(port)) return -1;
         {
             std::lock_guard lock(mutex_);
+            if (keepDigests && width > 0 && height > 0) digests_[static_cast<std::size_t>(port)].push_back(digest(planes, width, height));
             ++videoCalls_[static_cast<std::size_t>(port)];
             lastVideo_[static_cast<std::size_t>(port)] =
                 std::to_string(width) + "x" + std::to_string(height) + " r+" +
@@ -103,8 +104,23 @@ public:
         std::lock_guard lock(mutex_);
         return lastVideo_.at(static_cast<std::size_t>(port));
     }
+    // With keepDigests set (before the calls): a digest of every picture
+    // drawn, laid out as the reference decoder's (luma, red, blue planes).
+    bool keepDigests = false;
+    std::vector<std::size_t> digests(int port) const {
+        std::lock_guard lock(mutex_);
+        return digests_.at(static_cast<std::size_t>(port));
+    }
 
 private:
+    static std::size_t digest(const video::PicturePlanes& planes, int width, int height) {
+        const std::size_t luma = static_cast<std::size_t>(width) * height, chroma = luma / 4;
+        std::string bytes(reinterpret_cast<const char*>(planes.luma), luma);
+        bytes.append(reinterpret_cast<const char*>(planes.chromaR), chroma);
+        bytes.append(reinterpret_cast<const char*>(planes.chromaB), chroma);
+        return std::hash<std::string>{}(bytes);
+    }
+
     bool fails(const std::string& call, int port, int method) const {
         return std::any_of(faults.begin(), faults.end(), [&](const RenderFault& f) {
             return f.call == call && (f.port < 0 || f.port == port) && (f.method < 0 || f.method == method);
@@ -116,6 +132,7 @@ private:
     mutable std::mutex mutex_;
     std::array<int, video::kRenderPortCount> videoCalls_{};
     std::array<std::string, video::kRenderPortCount> lastVideo_;
+    std::array<std::vector<std::size_t>, video::kRenderPortCount> digests_;
 };
 
 // Logs "dec open", "dec start", "dec stop" and "dec close"; keeps the size of

@@ -8,9 +8,15 @@
 #include <string>
 #include <vector>
 
+#include <fstream>
+#include <sstream>
+
 #include "support/temp_dir.hpp"
 #include "driver/little_endian.hpp"
+#include "recording/replay_make.hpp"
 #include "support/png_read.hpp"
+#include "support/reference_decode.hpp"
+#include "support/test_streams.hpp"
 #include "video/h264_clip.hpp"
 #include "video/picture_rgb.hpp"
 #include "video/video_console.hpp"
@@ -130,6 +136,51 @@ TEST(PlayerScenario, PlaysTheClipAndItsSnapshotIsLibavcodecsLastPicture) {
     ASSERT_TRUE(converter.convert({last.data(), last.data() + luma, last.data() + luma * 5 / 4}, 176, 144, want.data(),
                                   176 * 3, RgbLayout::Rgb));
     EXPECT_TRUE(shot.rgb == want);
+}
+
+// A stream from another encoder (B pyramid, 50 pictures/s), made into a
+// paced, looping replay: the player shows the source's pictures in the
+// source's order, loop after loop, as they arrive at the stream's pace.
+TEST(PlayerScenario, APacedReplayShowsTheSourcesPicturesInOrder) {
+    const pemblor::testing::TempDir root;
+    const Bytes source = pemblor::testing::encodeX264(176, 144, 20, 50, "bframes=3:b-adapt=0:b-pyramid=normal:keyint=20");
+    const auto reference = pemblor::testing::digests(pemblor::testing::referenceDecode(source).pictures);
+    ASSERT_EQ(reference.size(), 20u);
+    std::ofstream(root.path() / "clip.264", std::ios::binary)
+        .write(reinterpret_cast<const char*>(source.data()), static_cast<std::streamsize>(source.size()));
+    std::ostringstream made, err;
+    recording::MakeOptions options;
+    options.marked = true;
+    ASSERT_EQ(recording::makeReplay(root.path() / "clip.264", root.path() / "clip.rpl", made, err, options), 0) << err.str();
+    auto script = std::make_shared<sim::ReplayScript>();
+    std::string error;
+    ASSERT_TRUE(sim::readReplay(root.path() / "clip.rpl", *script, error)) << error;
+    ASSERT_TRUE(script->paced);
+    EXPECT_EQ(script->fetches.back().atMicros, 19 * 20000u);
+    sim::SimSettings settings = sim::SimSettings::withCards({0});
+    settings.cards[0].replay = script;
+    settings.cards[0].replayLoop = true;
+
+    // No gate: the card's own pace is the only one. The player starts within
+    // a loop, and its decoder at the next loop's IDR picture.
+    testing::VideoConsole console(std::move(settings), root.path(), {.pace = std::chrono::milliseconds(0), .gateOn = ""});
+    console.renderer().keepDigests = true;
+    console.send("click \"1 OpenDev\"\nclick \"RecvData\"\nselect 1042 \"Chan1\"\nclick \"11 Play\"\nclick \"Start\"\n");
+    const auto started = std::chrono::steady_clock::now();
+    ASSERT_TRUE(testing::VideoConsole::waitFor([&] { return console.renderer().digests(0).size() >= 50; }));
+    const auto took = std::chrono::steady_clock::now() - started;
+    console.send("click \"Close\"\nclick \"RecvData\"\n");
+    console.finish();
+    EXPECT_EQ(console.exitCode(), 0) << console.errors();
+    const std::vector<std::size_t> shown = console.renderer().digests(0);
+    std::string seen;
+    for (std::size_t d : shown) {
+        const auto at = std::find(reference.begin(), reference.end(), d);
+        seen += at == reference.end() ? "? " : std::to_string(at - reference.begin()) + " ";
+    }
+    for (std::size_t i = 0; i < shown.size(); ++i) ASSERT_EQ(shown[i], reference[i % 20]) << "picture " << i << ": " << seen;
+    // At the stream's pace: 50 pictures take two loops and more.
+    EXPECT_GE(took, std::chrono::milliseconds(2 * 400));
 }
 
 TEST(PlayerScenario, EveryFailureTheOperatorCanSee) {

@@ -75,7 +75,7 @@ SimCard::SimCard(int number, CardSettings settings, TokenSource& tokens, EventTa
       createdAt_(SimClock::now()),
       memory_(settings_.faults.stuck),
       dsp_(settings_.dspMode, std::chrono::milliseconds(settings_.bootMs), SimClock::now()),
-      reception_(settings_.queueItems, settings_.replay, settings_.faults.malformed),
+      reception_(settings_.queueItems, settings_.replay, settings_.faults.malformed, settings_.replayLoop),
       production_(settings_) {
     // Power-up values of the decoder chip: a fixed byte per register, so
     // that a read shows something a cleared buffer would not.

@@ -14,7 +14,7 @@ ControlResult SimCard::registerEvent(const Request& r) {
     if (r.in.size() != 4) return kRefused;
     const driver::EventHandle event = driver::loadU32(r.in, 0);
     if (!events_.exists(event)) return kRefused;
-    reception_.registerEvent(r.handle, event);
+    reception_.registerEvent(r.handle, event, SimClock::now());
     production_.restart(SimClock::now());
     startProducer();
     signalWaiting();  // a replay waits from the start
@@ -24,15 +24,16 @@ ControlResult SimCard::registerEvent(const Request& r) {
 
 ControlResult SimCard::fetchNotifications(const Request& r) {
     if (!r.in.empty()) return kRefused;
-    const std::size_t bytes = reception_.fetch(r.out, areas_, &production_);
+    const std::size_t bytes = reception_.fetch(r.out, areas_, &production_, SimClock::now());
     // The fetch acknowledges the one before; what is left calls again.
     signalWaiting();
+    if (reception_.replaying()) poke();  // the producer sleeps until the next fetch falls due
     return done(bytes);
 }
 
 void SimCard::signalWaiting() {
     const auto event = reception_.event();
-    if (!event || !reception_.waiting()) return;
+    if (!event || !reception_.waiting(SimClock::now())) return;
     if (!events_.signal(*event)) reception_.end();  // the console closed it: reception is over
 }
 
@@ -66,8 +67,17 @@ void SimCard::produceLoop() {
             continue;
         }
         const std::size_t before = reception_.queued();
-        const SimClock::time_point next = production_.produce(SimClock::now(), dsp_, reception_);
+        const SimClock::time_point now = SimClock::now();
+        SimClock::time_point next = production_.produce(now, dsp_, reception_);
         if (reception_.queued() != before) signalWaiting();
+        // A paced replay: its next fetch is announced when it falls due.
+        // Once due it waits for the console's fetch, which pokes this loop.
+        if (const auto due = reception_.replayDue()) {
+            if (*due <= now)
+                signalWaiting();
+            else
+                next = std::min(next, *due);
+        }
         wake_.wait_until(lock, next, [this] { return stopping_ || poked_; });
         poked_ = false;
     }

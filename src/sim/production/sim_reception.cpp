@@ -69,15 +69,18 @@ void writeDebugRecord(const Delivery& d, std::uint64_t dropped, std::span<std::u
 
 }  // namespace
 
-SimReception::SimReception(std::size_t queueItems, std::shared_ptr<const ReplayScript> replay, bool malformed)
+SimReception::SimReception(std::size_t queueItems, std::shared_ptr<const ReplayScript> replay, bool malformed,
+                           bool loop)
     : queue_(queueItems), replay_(std::move(replay)), malformed_(malformed) {
     plan_.items.reserve(queue_.capacity());
+    if (replay_) cursor_.emplace(replay_, loop);
 }
 
-void SimReception::registerEvent(std::uint64_t handle, driver::EventHandle event) {
+void SimReception::registerEvent(std::uint64_t handle, driver::EventHandle event, SimClock::time_point now) {
     if (event_) end();
     event_ = event;
     handle_ = handle;
+    if (cursor_) cursor_->restart(now);
 }
 
 void SimReception::end() {
@@ -86,10 +89,15 @@ void SimReception::end() {
     event_.reset();
 }
 
-bool SimReception::waiting() const {
+bool SimReception::waiting(SimClock::time_point now) const {
     if (!event_) return false;
-    if (replay_) return replayNext_ < replay_->fetches.size();
+    if (cursor_) return cursor_->left() && *cursor_->due() <= now;
     return !queue_.empty();
+}
+
+std::optional<SimClock::time_point> SimReception::replayDue() const {
+    if (!event_ || !cursor_) return std::nullopt;
+    return cursor_->due();
 }
 
 void SimReception::push(const Delivery& d) {
@@ -98,10 +106,11 @@ void SimReception::push(const Delivery& d) {
     if (queue_.push(d, dropped)) ledger_.dropped(dropped);
 }
 
-std::size_t SimReception::fetch(std::span<std::uint8_t> out, MappedAreas& areas, PictureSource* pictures) {
+std::size_t SimReception::fetch(std::span<std::uint8_t> out, MappedAreas& areas, PictureSource* pictures,
+                                SimClock::time_point now) {
     const std::size_t room = std::min(out.size() / driver::kNotificationSize, kMaxRecordsPerFetch);
     if (!event_ || room == 0) return 0;
-    if (replay_) return fetchReplay(out, areas);
+    if (cursor_) return fetchReplay(out, areas, now);
     if (malformed_ && !queue_.empty() && ++answered_ % kMalformedEvery == 0) return fetchMalformed(out, areas);
     queue_.take(room, plan_);
     if (plan_.recordCount == 0) return 0;
@@ -154,13 +163,17 @@ void SimReception::writeItems(const PlannedRecord& r, std::span<std::uint8_t> ar
     }
 }
 
-// A replayed fetch: its bytes go into the areas first, then its records are answered.
-std::size_t SimReception::fetchReplay(std::span<std::uint8_t> out, MappedAreas& areas) {
-    if (replayNext_ >= replay_->fetches.size()) return 0;
-    const ReplayFetch& f = replay_->fetches[replayNext_++];
+// A replayed fetch, once due: its bytes go into the areas first, then its records are answered.
+std::size_t SimReception::fetchReplay(std::span<std::uint8_t> out, MappedAreas& areas, SimClock::time_point now) {
+    const ReplayFetch* next = cursor_->take(now);
+    if (!next) return 0;
+    const ReplayFetch& f = *next;
     for (const ReplayArea& a : f.areas) {
         const std::span<std::uint8_t> area = areas.storage(static_cast<AreaKind>(a.word / 4));
-        if (a.offset <= area.size() && a.bytes.size() <= area.size() - a.offset)
+        if (a.offset > area.size() || a.size() > area.size() - a.offset) continue;
+        if (a.data)
+            a.data->read(a.from, area.subspan(a.offset, a.length));
+        else
             std::copy(a.bytes.begin(), a.bytes.end(), area.begin() + a.offset);
     }
     ledger_.fetch();

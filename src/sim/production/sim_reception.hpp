@@ -13,6 +13,7 @@
 #include "driver/transport.hpp"
 #include "sim/production/delivery_ledger.hpp"
 #include "sim/production/delivery_queue.hpp"
+#include "sim/production/replay_cursor.hpp"
 #include "sim/settings/replay.hpp"
 #include "sim/card/sim_areas.hpp"
 
@@ -29,11 +30,14 @@ protected:
 
 class SimReception {
 public:
-    // malformed: now and then a fetch answers a malformed run instead.
-    SimReception(std::size_t queueItems, std::shared_ptr<const ReplayScript> replay, bool malformed = false);
+    // malformed: now and then a fetch answers a malformed run instead; loop:
+    // the replay starts over after its last fetch.
+    SimReception(std::size_t queueItems, std::shared_ptr<const ReplayScript> replay, bool malformed = false,
+                 bool loop = false);
 
-    // Request 0x222084 through a handle; the console's earlier items are forgotten.
-    void registerEvent(std::uint64_t handle, driver::EventHandle event);
+    // Request 0x222084 through a handle, at now; the console's earlier items
+    // are forgotten; a replay's clock starts.
+    void registerEvent(std::uint64_t handle, driver::EventHandle event, SimClock::time_point now);
     // Reception ended (its event closed, or the handle that registered it):
     // what still waits is left undelivered, and nothing more is queued.
     void end();
@@ -43,20 +47,23 @@ public:
     std::optional<driver::EventHandle> event() const { return event_; }
     // True while a replay stands in for the card's own data (before and after it ran).
     bool replaying() const { return replay_ != nullptr; }
-    // Records wait for a fetch.
-    bool waiting() const;
+    // Records wait for a fetch (a paced replay's next fetch is due by now).
+    bool waiting(SimClock::time_point now) const;
+    // When a paced replay's next fetch falls due; nothing otherwise.
+    std::optional<SimClock::time_point> replayDue() const;
 
     // Queues an item; an overflow drops (and counts) the oldest.
     void push(const Delivery& d);
     // Request 0x226548: records into out (up to out.size() / 16, at most
     // eight), the areas filled for them. Returns the bytes of records.
-    std::size_t fetch(std::span<std::uint8_t> out, MappedAreas& areas, PictureSource* pictures);
+    std::size_t fetch(std::span<std::uint8_t> out, MappedAreas& areas, PictureSource* pictures,
+                      SimClock::time_point now);
 
     const DeliveryLedger& ledger() const { return ledger_; }
     std::size_t queued() const { return queue_.size(); }
 
 private:
-    std::size_t fetchReplay(std::span<std::uint8_t> out, MappedAreas& areas);
+    std::size_t fetchReplay(std::span<std::uint8_t> out, MappedAreas& areas, SimClock::time_point now);
     std::size_t fetchMalformed(std::span<std::uint8_t> out, MappedAreas& areas);
     void writeRecord(const PlannedRecord& r, std::span<std::uint8_t> out, std::size_t index, MappedAreas& areas,
                      PictureSource* pictures);
@@ -68,7 +75,7 @@ private:
     std::optional<driver::EventHandle> event_;
     std::uint64_t handle_ = 0;
     std::shared_ptr<const ReplayScript> replay_;
-    std::size_t replayNext_ = 0;
+    std::optional<ReplayCursor> cursor_;
     bool malformed_ = false;
     std::uint64_t answered_ = 0;  // fetches that handed out the card's own data
     DeliveryLedger ledger_;

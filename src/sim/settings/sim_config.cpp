@@ -323,12 +323,16 @@ bool readReplayKey(std::string_view, std::string_view value, Section& section, s
     return true;
 }
 
+bool readLoop(std::string_view, std::string_view value, Section& section, std::string& error) {
+    return readYesNo("loop", value, section.card.replayLoop, error);
+}
+
 constexpr KeyRule kKeys[] = {
     {"present", readPresent}, {"version", readVersion}, {"hardware", readHardware},
     {"serial", readSerial},   {"slot", readSlot},       {"map", readMap},
     {"fail", readFail},       {"info.", readInfo},      {"stuck", readStuck},
     {"dsp", readDsp},         {"boot_ms", readBootMs},  {"queue", readQueue},
-    {"debug_per_s", readDebugPerSecond}, {"speed", readSpeed}, {"replay", readReplayKey},
+    {"debug_per_s", readDebugPerSecond}, {"speed", readSpeed}, {"replay", readReplayKey}, {"loop", readLoop},
     {"fps", readFps}, {"main_kbps", readMainKbps}, {"sub_kbps", readSubKbps},
     {"orgvideo_fps", readOriginalVideoFps}, {"preview_fps", readPreviewFps}, {"fullsize_fps", readFullSizeFps},
     {"ntsc", readNtsc}, {"preview_codes", readPreviewCodes},

@@ -51,6 +51,7 @@ struct CardSettings {
     std::array<std::uint32_t, 4> previewCodes = {242, 242, 242, 242};  // per channel: 240, 241 or 242
     // Traffic handed out instead of the card's own, once reception is registered.
     std::shared_ptr<const ReplayScript> replay;
+    bool replayLoop = false;  // the replay starts over after its last fetch
     // What is wrong with the card, if anything.
     CardFaults faults;
 };
