@@ -3,7 +3,8 @@
 #include <cstdio>
 #include <system_error>
 
-#include "program/c_file.hpp"
+#include "common/input_file.hpp"
+#include "common/replacing_file.hpp"
 #include "program/image_file.hpp"
 #include "program/prepare.hpp"
 #include "ui/text_host.hpp"
@@ -13,11 +14,10 @@ namespace pemblor::program {
 
 namespace {
 
+// Replaces path only once every byte is written.
 bool writeWholeFile(const std::filesystem::path& path, std::span<const std::uint8_t> bytes) {
-    FilePtr f(std::fopen(path.c_str(), "wb"));
-    if (!f) return false;
-    const bool written = std::fwrite(bytes.data(), 1, bytes.size(), f.get()) == bytes.size();
-    return closeFlushed(f) && written;
+    common::ReplacingFile f;
+    return f.open(path) && f.write(bytes) && f.commit();
 }
 
 void reportWriteFailed(std::ostream& err, const std::filesystem::path& path) {
@@ -57,6 +57,10 @@ int runConvertTool(const std::filesystem::path& coffPath, std::ostream& out, std
         err << coffPath.string() << ": not a COFF executable (the name must end in .out)\n";
         return 1;
     }
+    if (common::sameFile(coffPath, *imagePathFor(coffPath))) {
+        err << imagePathFor(coffPath)->string() << ": input and output are the same file\n";
+        return 1;
+    }
     ui::TextHost host(err);
     const std::optional<std::filesystem::path> image = convertBeside(host, nullptr, coffPath);
     if (!image) return 1;
@@ -65,6 +69,10 @@ int runConvertTool(const std::filesystem::path& coffPath, std::ostream& out, std
 }
 
 int runImageTool(const ImageToolOptions& options, std::ostream& out, std::ostream& err) {
+    if (options.decodeOut && common::sameFile(options.image, *options.decodeOut)) {
+        err << options.decodeOut->string() << ": input and output are the same file\n";
+        return 1;
+    }
     const std::optional<std::uint64_t> length = readableFileLength(options.image);
     if (!length) {
         out << "result " << static_cast<int>(ReadResult::kCannotOpen) << '\n';

@@ -1,6 +1,9 @@
 #include "sim/settings/replay.hpp"
 
-#include <fstream>
+#include <algorithm>
+#include <cerrno>
+
+#include "common/input_file.hpp"
 
 #include "sim/card/sim_areas.hpp"
 #include "sim/settings/sim_text.hpp"
@@ -25,23 +28,29 @@ std::size_t areaSizeOfWord(std::uint32_t word) {
     }
 }
 
-// Reads a whole file of at most limit bytes.
-bool readFile(const std::filesystem::path& file, std::uintmax_t limit, std::string& bytes, std::string& reason) {
-    std::error_code ec;
-    const auto size = std::filesystem::file_size(file, ec);
-    std::ifstream in(file, std::ios::binary);
-    if (ec || !in) {
-        reason = "cannot open '" + file.string() + "'";
+// A file's bytes for an area: its size is taken first, so that a file too
+// big for the room left in the area is refused before any of it is read.
+bool readAreaFile(const std::filesystem::path& file, std::size_t room, std::vector<std::uint8_t>& bytes,
+                  std::string& reason) {
+    common::InputFile in;
+    if (!in.open(file, reason)) {
+        reason = "'" + file.string() + "': " + reason;
         return false;
     }
-    if (size > limit) {
-        reason = "'" + file.string() + "' is larger than " + std::to_string(limit) + " bytes";
+    if (in.size() > room) {
+        reason = "'" + file.string() + "' holds " + std::to_string(in.size()) + " bytes, more than the " +
+                 std::to_string(room) + " left in the area";
         return false;
     }
-    bytes.resize(static_cast<std::size_t>(size));
-    if (!in.read(bytes.data(), static_cast<std::streamsize>(bytes.size()))) {
-        reason = "cannot read '" + file.string() + "'";
-        return false;
+    bytes.resize(static_cast<std::size_t>(in.size()));
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+        const long long n = in.read(bytes.data() + done, bytes.size() - done);
+        if (n <= 0) {
+            reason = "cannot read '" + file.string() + "': " + common::systemReason(n < 0 ? errno : EIO);
+            return false;
+        }
+        done += static_cast<std::size_t>(n);
     }
     return true;
 }
@@ -124,7 +133,12 @@ private:
             reason = "area word " + std::string(word) + " names no area (1, 5, 9 or 13)";
             return false;
         }
-        if (!bytesOf(trimBlanks(rest), a.bytes, reason)) return false;
+        if (a.offset > size) {
+            reason = "offset " + std::to_string(a.offset) + " lies past the end of the area of word " +
+                     std::to_string(a.word) + " (" + std::to_string(size) + " bytes)";
+            return false;
+        }
+        if (!bytesOf(trimBlanks(rest), size - a.offset, a.bytes, reason)) return false;
         if (a.offset > size || a.bytes.size() > size - a.offset) {
             reason = std::to_string(a.bytes.size()) + " bytes at offset " + std::to_string(a.offset) +
                      " run past the end of the area of word " + std::to_string(a.word) + " (" +
@@ -140,7 +154,7 @@ private:
         return true;
     }
 
-    bool bytesOf(std::string_view data, std::vector<std::uint8_t>& bytes, std::string& reason) {
+    bool bytesOf(std::string_view data, std::size_t room, std::vector<std::uint8_t>& bytes, std::string& reason) {
         if (data.empty()) {
             reason = "area without bytes";
             return false;
@@ -151,11 +165,8 @@ private:
             reason = "'@' without a file name";
             return false;
         }
-        const std::filesystem::path path = folder_ / std::filesystem::path(name);
-        std::string content;
-        if (!readFile(path, kMaxReplayBytes, content, reason)) return false;
-        bytes.assign(content.begin(), content.end());
-        return true;
+        return readAreaFile(folder_ / std::filesystem::path(name), std::min(room, kMaxReplayBytes - total_), bytes,
+                            reason);
     }
 
     std::filesystem::path folder_;
@@ -185,8 +196,10 @@ bool readReplayText(std::string_view text, std::string_view fileName, const std:
         text = end == std::string_view::npos ? std::string_view{} : text.substr(end + 1);
         ++lineNumber;
         std::string reason;
-        if (!reader.line(withoutComment(line), reason)) {
-            error = std::string(fileName) + ":" + std::to_string(lineNumber) + ": " + reason;
+        const bool tooLong = line.size() > common::kMaxTextLine;
+        if (tooLong) reason = "the line is longer than " + std::to_string(common::kMaxTextLine) + " bytes";
+        if (tooLong || !reader.line(withoutComment(line), reason)) {
+            error = std::string(fileName) + ":" + std::to_string(lineNumber) + ": " + common::shownText(reason);
             return false;
         }
     }
@@ -196,9 +209,8 @@ bool readReplayText(std::string_view text, std::string_view fileName, const std:
 
 bool readReplay(const std::filesystem::path& file, ReplayScript& script, std::string& error) {
     std::string text, reason;
-    std::error_code ec;
-    if (std::filesystem::is_directory(file, ec) || !readFile(file, kMaxReplayText, text, reason)) {
-        error = file.string() + ": " + (reason.empty() ? "cannot open the file" : reason);
+    if (!common::readRegularFile(file, kMaxReplayText, text, reason)) {
+        error = common::shownText(file.string() + ": " + reason);
         return false;
     }
     return readReplayText(text, file.string(), file.parent_path(), script, error);
