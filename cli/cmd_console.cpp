@@ -1,10 +1,13 @@
 // pemblorctl console --script FILE|-: the console window, driven by a script.
 #include <CLI/CLI.hpp>
+#include <cerrno>
 #include <csignal>
+#include <filesystem>
 #include <fstream>
 #include <iostream>
 
 #include "app/console.hpp"
+#include "common/input_file.hpp"
 #include "cli_context.hpp"
 #include "driver/driver_link.hpp"
 #include "headless/script_host.hpp"
@@ -34,15 +37,21 @@ int runConsole(CliContext& context, const std::string& scriptPath) {
     std::ifstream file;
     std::istream* script = &std::cin;
     if (scriptPath != "-") {
-        file.open(scriptPath);
-        if (!file) {
-            std::cerr << "pemblorctl: cannot read script " << scriptPath << "\n";
+        // A pipe (<(...)) is a fine script; a folder opens as a stream that reads nothing.
+        std::error_code ec;
+        if (std::filesystem::is_directory(scriptPath, ec)) errno = EISDIR;
+        else file.open(scriptPath);
+        if (!file.is_open()) {
+            std::cerr << "pemblorctl: " << scriptPath << ": " << common::systemReason(errno) << "\n";
             return 2;
         }
         script = &file;
     }
     installStopHandlers();
     headless::ScriptHost host(*script, std::cout, std::cerr, context.dataRoot());
+    host.setErrorPrefix("pemblorctl: " + (scriptPath == "-" ? std::string("standard input") : scriptPath) + ":");
+    // A script with a mistake in any line is refused before the console opens.
+    if (!host.load()) return host.exitCode();
     driver::DriverLink link(*transport);
     app::ConsoleOptions options{context.options.supportEmail};
     options.renderer = &host.renderer();

@@ -72,7 +72,14 @@ int main(int argc, char** argv) {
     CLI::App app{"pemblorctl: tools and headless console for the video-encoder card"};
     app.require_subcommand(1);
     CliContext context;
-    app.add_option("--root", context.options.root, "Folder that stands for drive C: (data root)")->type_name("DIR");
+    app.add_option("--root", context.options.root, "Folder that stands for drive C: (data root)")
+        ->type_name("DIR")
+        ->check(CLI::Validator(
+            [](std::string& root) {
+                const std::string reason = pemblor::common::checkRootOption(root);
+                return reason.empty() ? reason : root + ": " + reason;
+            },
+            "DIR"));
     app.add_option("--cards", context.options.cards,
                    "Device numbers (0..31) that carry a simulated card, separated by commas or blanks")
         ->default_str("0,1")->type_name("LIST");

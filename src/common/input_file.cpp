@@ -26,10 +26,14 @@ bool InputFile::open(const std::filesystem::path& path, std::string& reason) {
         return false;
     }
     struct stat st {};
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        const int e = errno;
+    if (::fstat(fd, &st) != 0) {
+        reason = systemReason(errno);
         ::close(fd);
-        reason = S_ISDIR(st.st_mode) ? "is a folder, not a file" : e ? systemReason(e) : "is not a regular file";
+        return false;
+    }
+    if (!S_ISREG(st.st_mode)) {
+        ::close(fd);
+        reason = S_ISDIR(st.st_mode) ? "is a folder, not a file" : "is not a regular file";
         return false;
     }
     ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
@@ -101,29 +105,26 @@ LineRead readBoundedLine(std::istream& in, std::string& line, std::size_t limit)
 std::string shownText(std::string_view text, std::size_t maxWord) {
     std::string out;
     out.reserve(std::min<std::size_t>(text.size(), 4096));
-    std::size_t word = 0;  // length of the word being copied
+    std::size_t wordStart = 0;  // where the word being copied starts in out
     bool cut = false;
     for (const char ch : text) {
         const auto c = static_cast<unsigned char>(ch);
         if (c == ' ') {
-            word = 0;
-            cut = false;
             out += ' ';
+            wordStart = out.size();
+            cut = false;
             continue;
         }
         if (cut) continue;
-        if (++word > maxWord) {
+        char piece[8] = {ch, 0};
+        if (c < 0x20 || c == 0x7F) std::snprintf(piece, sizeof piece, "\\x%02X", c);
+        const std::string_view p(piece);
+        if (out.size() - wordStart + p.size() > maxWord) {
             out += "...";
             cut = true;
             continue;
         }
-        if (c < 0x20 || c == 0x7F) {
-            char hex[8];
-            std::snprintf(hex, sizeof hex, "\\x%02X", c);
-            out += hex;
-        } else {
-            out += ch;
-        }
+        out += p;
     }
     return out;
 }

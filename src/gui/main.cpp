@@ -1,5 +1,6 @@
 // pemblor: the desktop console, on simulated cards.
 #include <CLI/CLI.hpp>
+
 #include <QApplication>
 #include <QEvent>
 #include <QSocketNotifier>
@@ -11,6 +12,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include "common/data_root.hpp"
 #include "gui/app_icon.hpp"
 #include "gui/desktop.hpp"
 #include "gui/dialog_view.hpp"
@@ -66,7 +68,14 @@ void closeWindowsOnStopSignals(QApplication& app) {
 }
 
 void addOptions(CLI::App& cli, pemblor::gui::DesktopOptions& options, bool& exitWhenShown) {
-    cli.add_option("--root", options.root, "Folder that stands for drive C: (data root)")->type_name("DIR");
+    cli.add_option("--root", options.root, "Folder that stands for drive C: (data root)")
+        ->type_name("DIR")
+        ->check(CLI::Validator(
+            [](std::string& root) {
+                const std::string reason = pemblor::common::checkRootOption(root);
+                return reason.empty() ? reason : root + ": " + reason;
+            },
+            "DIR"));
     cli.add_option("--cards", options.cards,
                    "Device numbers (0..31) that carry a simulated card, separated by commas or blanks")
         ->default_str("0,1")->type_name("LIST");

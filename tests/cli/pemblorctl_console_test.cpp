@@ -73,7 +73,7 @@ TEST_F(PemblorctlTest, ScriptFromStandardInputAndScriptErrors) {
     EXPECT_EQ(ok.out, "OPEN 102\nMSG Cann't open device KS-VECWDM !\nCLOSE 102 2\n");
     const auto err = runCommand("printf 'click 1000\\nclick nothing\\n' | " + ctl("console --script - 2>&1"));
     EXPECT_EQ(err.status, 2);
-    EXPECT_THAT(err.out, HasSubstr("ERROR 2: no control 'nothing' in dialog 102"));
+    EXPECT_THAT(err.out, HasSubstr("pemblorctl: standard input:2: no control 'nothing' in dialog 102\n"));
 }
 
 // `make run` without a display: the demo script on the cards of scripts/run-cards.ini.
