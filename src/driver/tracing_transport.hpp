@@ -31,6 +31,7 @@ public:
     WaitResult waitEvent(EventHandle event, int timeoutMs) override { return inner_.waitEvent(event, timeoutMs); }
     bool closeEvent(EventHandle event) override { return inner_.closeEvent(event); }
     std::span<std::uint8_t> area(DeviceHandle handle, std::uint32_t word) override { return inner_.area(handle, word); }
+    bool simulated() const override { return inner_.simulated(); }
 
 private:
     void write(const std::string& line);

@@ -51,6 +51,10 @@ public:
     // Resolves a word of the address-mapping record into the area it stands
     // for, with its size; empty when the word names no area of that device.
     virtual std::span<std::uint8_t> area(DeviceHandle handle, std::uint32_t word) = 0;
+
+    // True when the cards behind this transport are simulated, so that tools
+    // can say so: a simulated card must never pass for a real one.
+    virtual bool simulated() const { return false; }
 };
 
 }  // namespace pemblor::driver

@@ -7,6 +7,7 @@
 #include <QTimer>
 #include <QWidget>
 #include <csignal>
+#include <cstdlib>
 #include <iostream>
 #include <string_view>
 #include <sys/socket.h>
@@ -98,6 +99,20 @@ bool asksForHelp(int argc, char** argv) {
     return false;
 }
 
+// A display the toolkit can use: X11 or Wayland named in the environment, or
+// a platform chosen explicitly (-platform or QT_QPA_PLATFORM, e.g. offscreen).
+bool hasDisplay(int argc, char** argv) {
+    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) {
+        const char* value = std::getenv(name);
+        if (value && *value) return true;
+    }
+    for (int i = 1; i < argc; ++i) {
+        const std::string_view arg = argv[i];
+        if (arg == "-platform" || arg.starts_with("-platform=")) return true;
+    }
+    return false;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -107,9 +122,15 @@ int main(int argc, char** argv) {
     bool exitWhenShown = false;
     addOptions(cli, options, exitWhenShown);
     if (asksForHelp(argc, argv)) {
-        cli.name(argv[0]);
+        cli.name("pemblor");
         std::cout << cli.help();
         return 0;
+    }
+    // Without a display the toolkit would abort; say so in one line instead.
+    if (!hasDisplay(argc, argv)) {
+        std::cerr << "pemblor: no display found (DISPLAY and WAYLAND_DISPLAY are not set); "
+                     "pemblorctl console --script FILE runs the console without one\n";
+        return 2;
     }
     // Qt takes its own options (-platform, -display, ...) out of argv first.
     QApplication qt(argc, argv);

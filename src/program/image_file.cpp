@@ -51,26 +51,31 @@ CopyResult scrambleCopy(std::FILE* in, common::ReplacingFile& out) {
 
 }  // namespace
 
-bool convert(ui::Host& host, ui::Dialog* owner, const std::filesystem::path& coffPath,
-             const std::filesystem::path& imagePath) {
-    FilePtr in = openRegularForReading(coffPath);
-    if (!in) {
-        showOpenFailed(host, owner, coffPath);
-        return false;
-    }
+std::optional<ConvertFailure> convertFile(const std::filesystem::path& coffPath,
+                                         const std::filesystem::path& imagePath) {
+    common::InputFile input;
+    std::string reason;
+    if (!input.open(coffPath, reason)) return ConvertFailure{coffPath, reason};
+    FilePtr in(::fdopen(input.fd(), "rb"));
+    if (!in) return ConvertFailure{coffPath, common::systemReason(errno)};
+    input.release();
     // The image is written beside its old self and replaces it only when
     // complete; a program that is its own image under another name is refused.
+    if (common::sameFile(coffPath, imagePath)) return ConvertFailure{imagePath, "input and output are the same file"};
     common::ReplacingFile out;
-    if (common::sameFile(coffPath, imagePath) || !out.open(imagePath)) {
-        showOpenFailed(host, owner, imagePath);
-        return false;
-    }
-    CopyResult r = scrambleCopy(in.get(), out);
+    if (!out.open(imagePath)) return ConvertFailure{imagePath, common::systemReason(out.error())};
+    const CopyResult r = scrambleCopy(in.get(), out);
+    if (r == CopyResult::kReadFailed) return ConvertFailure{coffPath, common::systemReason(errno)};
     // A full disk may only show when the last piece reaches it.
-    if (r == CopyResult::kOk && !out.commit()) r = CopyResult::kWriteFailed;
-    if (r == CopyResult::kOk) return true;
-    showOpenFailed(host, owner, r == CopyResult::kReadFailed ? coffPath : imagePath);
-    return false;
+    if (r == CopyResult::kWriteFailed || !out.commit()) return ConvertFailure{imagePath, common::systemReason(out.error())};
+    return std::nullopt;
+}
+
+bool convert(ui::Host& host, ui::Dialog* owner, const std::filesystem::path& coffPath,
+             const std::filesystem::path& imagePath) {
+    const std::optional<ConvertFailure> failure = convertFile(coffPath, imagePath);
+    if (failure) showOpenFailed(host, owner, failure->file);
+    return !failure;
 }
 
 std::optional<std::uint64_t> readableFileLength(const std::filesystem::path& path) {

@@ -98,8 +98,8 @@ TEST_F(PemblorctlTest, HeadlessDemoOfMakeRunWalksBothCards) {
 TEST_F(PemblorctlTest, ListShowsEveryCardThatOpens) {
     const auto r = runCommand(ctl("--cards 3,30 list"));
     EXPECT_EQ(r.status, 0);
-    EXPECT_THAT(r.out, ::testing::MatchesRegex("Dev3 .*KSVECWDM3 .*serial SIM2026-0003 .*slot 6\n"
-                                               "Dev30 .*KSVECWDM30 .*slot 33\n"));
+    EXPECT_THAT(r.out, ::testing::MatchesRegex("Dev3 .*KSVECWDM3 .*serial SIM2026-0003 .*slot 6 simulated\n"
+                                               "Dev30 .*KSVECWDM30 .*slot 33 simulated\n"));
     const auto none = runCommand(ctl("--cards '' list"));
     EXPECT_EQ(none.out, "no device found\n");
 }
