@@ -64,6 +64,11 @@ void installConsole(CLI::App& app, CliContext& context) {
     auto* cmd = app.add_subcommand("console", "Run the console window headless, driven by a script");
     auto script = std::make_shared<std::string>();
     cmd->add_option("--script", *script, "Script file, or - for standard input")->required()->type_name("FILE");
+    cmd->footer(
+        "Examples:\n"
+        "  pemblorctl console --script s.txt                    one command a line\n"
+        "  printf 'click 1000\\nprint list\\n' | pemblorctl console --script -\n"
+        "  pemblorctl console --script s.txt --cards 3 --trace  card 3, every request traced");
     cmd->callback([&context, script] { context.exitCode = runConsole(context, *script); });
 }
 
