@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "common/data_root.hpp"
+#include "common/replacing_file.hpp"
 #include "cli_context.hpp"
 #include "driver/tracing_transport.hpp"
 #include "sim/settings/sim_report.hpp"
@@ -114,6 +115,9 @@ int main(int argc, char** argv) {
     // Global options are taken after the command too (inherited by every command).
     app.fallthrough();
     CliContext context;
+    // Ctrl-C or a termination request leaves no half-written output behind
+    // (the console command installs a handler of its own).
+    pemblor::common::removeTemporaryFilesOnStopSignals();
     app.add_option("--root", context.options.root, "Folder that stands for drive C: (data root)")
         ->type_name("DIR")
         ->check(CLI::Validator(

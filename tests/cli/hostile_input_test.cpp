@@ -99,6 +99,10 @@ std::vector<HostileCase> hostileCases() {
          [](const fs::path& d) { put(d / "in.yuv", bytesOf(2 * kPicture)); put(d / "out.yuv", "old"); },
          "deinterlace in.yuv out.yuv", 1, "pemblorctl: deinterlace: write failed at picture 1", {"in.yuv", "out.yuv"},
          0, kFullDisk},
+        {"files", "deinterlace stopped by SIGTERM halfway",
+         [fifo](const fs::path& d) { fifo(d / "in.fifo"); put(d / "out.yuv", "old"); },
+         "deinterlace - out.yuv <in.fifo", 128 + 15, "", {"out.yuv"}, 0,
+         "(head -c 405504 /dev/zero; sleep 3) >in.fifo & (sleep 1; kill -TERM $$) & "},
         {"files", "deinterlace onto a link to its input",
          [](const fs::path& d) { put(d / "in.yuv", bytesOf(kPicture)); fs::create_symlink("in.yuv", d / "l.yuv"); },
          "deinterlace in.yuv l.yuv", 1, "pemblorctl: deinterlace: input and output are the same file", {"in.yuv"}},
@@ -190,7 +194,7 @@ TEST(HostileInput, EveryCaseKeepsTheUsersFilesAndSaysWhy) {
         for (const std::string& f : c.survivors) before[f] = checksum(slurp(dir / f));
         const std::string root = c.args.find("--root") == std::string::npos ? "--root root " : "";
         // timeout: a case that waits forever fails instead of hanging the suite.
-        const auto run = testing::runMeasured("cd " + dir.path().string() + " && " + c.shellBefore +
+        const auto run = testing::runMeasured("cd " + dir.path().string() + " || exit 125; " + c.shellBefore +
                                               "exec </dev/null timeout -k 5 60 " + program + " " + root +
                                               c.args + " >out.txt 2>err.txt");
         const std::string err = slurp(dir / "err.txt");
@@ -208,7 +212,7 @@ TEST(HostileInput, EveryCaseKeepsTheUsersFilesAndSaysWhy) {
             EXPECT_EQ(slurp(dir / "out.txt"), "");
         }
     }
-    EXPECT_EQ(perGroup, (std::map<std::string, int>{{"files", 12}, {"wait", 9}, {"size", 4}, {"numbers", 6}}));
+    EXPECT_EQ(perGroup, (std::map<std::string, int>{{"files", 13}, {"wait", 9}, {"size", 4}, {"numbers", 6}}));
 }
 
 }  // namespace
