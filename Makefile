@@ -5,7 +5,7 @@ CMAKE_FLAGS ?=
 # Card settings of `make run`: Dev1 in service, Dev0 at power-up.
 SIM_CONFIG ?= scripts/run-cards.ini
 
-.PHONY: all deps configure build run test bench sanitize tsan deb clean
+.PHONY: all deps configure build run test bench sanitize sanitize-input tsan deb clean
 
 all: build
 
@@ -53,6 +53,17 @@ sanitize: deps
 	cmake --build build-asan -j $(JOBS)
 	cd build-asan && UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
 	  LSAN_OPTIONS=suppressions=$(CURDIR)/scripts/lsan.supp ctest --output-on-failure -j $(JOBS)
+
+# The hostile-input table and the readers it reaches (scripts, settings,
+# replays, outputs that replace files) under AddressSanitizer and
+# UndefinedBehaviorSanitizer: pemblorctl and the tests only, in build-asan.
+sanitize-input: deps
+	cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DPEMBLOR_BENCH=OFF -DPEMBLOR_GUI=OFF \
+	  -DPEMBLOR_SANITIZE=address,undefined $(CMAKE_FLAGS)
+	cmake --build build-asan -j $(JOBS) --target pemblorctl pemblor_tests
+	cd build-asan && UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 ASAN_OPTIONS=quarantine_size_mb=16 \
+	  LSAN_OPTIONS=suppressions=$(CURDIR)/scripts/lsan.supp tests/pemblor_tests \
+	  --gtest_filter='HostileInput.*:PemblorctlConventions.*:ScriptHost.*:SimReplay.*:SimConfig.*:DeinterlaceFile.*:DataFiles.*:ReplacingFile.*'
 
 tsan: deps
 	cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DPEMBLOR_BENCH=OFF -DPEMBLOR_GUI=OFF \

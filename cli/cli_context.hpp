@@ -7,6 +7,7 @@
 #include <memory>
 #include <string>
 
+#include "cli_conventions.hpp"
 #include "driver/transport.hpp"
 
 namespace CLI {

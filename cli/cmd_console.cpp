@@ -1,10 +1,13 @@
 // pemblorctl console --script FILE|-: the console window, driven by a script.
 #include <CLI/CLI.hpp>
+#include <cerrno>
 #include <csignal>
+#include <filesystem>
 #include <fstream>
 #include <iostream>
 
 #include "app/console.hpp"
+#include "common/input_file.hpp"
 #include "cli_context.hpp"
 #include "driver/driver_link.hpp"
 #include "driver/card_health.hpp"
@@ -36,9 +39,12 @@ int runConsole(CliContext& context, const std::string& scriptPath) {
     std::ifstream file;
     std::istream* script = &std::cin;
     if (scriptPath != "-") {
-        file.open(scriptPath);
-        if (!file) {
-            std::cerr << "pemblorctl: cannot read script " << scriptPath << "\n";
+        // A pipe (<(...)) is a fine script; a folder opens as a stream that reads nothing.
+        std::error_code ec;
+        if (std::filesystem::is_directory(scriptPath, ec)) errno = EISDIR;
+        else file.open(scriptPath);
+        if (!file.is_open()) {
+            std::cerr << "pemblorctl: " << scriptPath << ": " << common::systemReason(errno) << "\n";
             return 2;
         }
         script = &file;
@@ -47,6 +53,9 @@ int runConsole(CliContext& context, const std::string& scriptPath) {
     if (!startMetrics(context, context.dataRoot(), metrics)) return 2;
     installStopHandlers();
     headless::ScriptHost host(*script, std::cout, std::cerr, context.dataRoot());
+    host.setErrorPrefix("pemblorctl: " + (scriptPath == "-" ? std::string("standard input") : scriptPath) + ":");
+    // A script with a mistake in any line is refused before the console opens.
+    if (!host.load()) return host.exitCode();
     driver::DriverLink link(*transport);
     driver::CardHealth health;
     app::ConsoleOptions options{context.options.supportEmail};
@@ -64,6 +73,11 @@ void installConsole(CLI::App& app, CliContext& context) {
     auto* cmd = app.add_subcommand("console", "Run the console window headless, driven by a script");
     auto script = std::make_shared<std::string>();
     cmd->add_option("--script", *script, "Script file, or - for standard input")->required()->type_name("FILE");
+    cmd->footer(
+        "Examples:\n"
+        "  pemblorctl console --script s.txt                    one command a line\n"
+        "  printf 'click 1000\\nprint list\\n' | pemblorctl console --script -\n"
+        "  pemblorctl console --script s.txt --cards 3 --trace  card 3, every request traced");
     cmd->callback([&context, script] { context.exitCode = runConsole(context, *script); });
 }
 

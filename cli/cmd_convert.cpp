@@ -1,4 +1,4 @@
-// pemblorctl convert PROG.out: writes the scrambled image PROG.IMG beside it.
+// pemblorctl convert PROG.out [--force]: writes the scrambled image PROG.IMG beside it.
 #include <CLI/CLI.hpp>
 #include <iostream>
 #include <memory>
@@ -12,9 +12,19 @@ namespace {
 
 void installConvert(CLI::App& app, CliContext& context) {
     auto coff = std::make_shared<std::string>();
+    auto force = std::make_shared<bool>(false);
     CLI::App* cmd = app.add_subcommand("convert", "Convert a DSP program (COFF executable, .out) into its image file (.IMG)");
-    cmd->add_option("program", *coff, "The COFF executable, e.g. PROG.out")->required();
-    cmd->callback([coff, &context] { context.exitCode = program::runConvertTool(*coff, std::cout, std::cerr); });
+    cmd->add_option("IN", *coff, "The COFF executable, e.g. PROG.out; the image PROG.IMG is written beside it")
+        ->required();
+    cmd->add_flag("--force", *force, "Convert a file that is no COFF executable the card's loader takes");
+    cmd->footer(
+        "Examples:\n"
+        "  pemblorctl convert PROG.out           writes PROG.IMG beside it\n"
+        "  pemblorctl convert dsp/ENCODER.OUT    writes dsp/ENCODER.IMG\n"
+        "  pemblorctl convert --force odd.out    converts a file the reader would refuse");
+    cmd->callback([coff, force, &context] {
+        context.exitCode = program::runConvertTool(*coff, std::cout, std::cerr, *force);
+    });
 }
 
 }  // namespace

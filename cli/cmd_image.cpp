@@ -19,9 +19,15 @@ struct ImageArgs {
 void installImage(CLI::App& app, CliContext& context) {
     auto args = std::make_shared<ImageArgs>();
     CLI::App* cmd = app.add_subcommand("image", "List the load blocks of a DSP program image (reader result first)");
-    cmd->add_option("image", args->image, "The image file, e.g. PROG.IMG")->required();
+    cmd->add_option("IN", args->image, "The image file, e.g. PROG.IMG")->required();
     cmd->add_option("--dump", args->dumpDir, "Write each block's bytes to DIR/block-NNNN.bin")->type_name("DIR");
-    cmd->add_option("--decode", args->decodeOut, "Write the unscrambled file to OUT")->type_name("OUT");
+    cmd->add_option("--decode", args->decodeOut, "Write the unscrambled file to OUT (- for standard output)")
+        ->type_name("OUT");
+    cmd->footer(
+        "Examples:\n"
+        "  pemblorctl image PROG.IMG                   result and load blocks\n"
+        "  pemblorctl image PROG.IMG --dump blocks     each block's bytes to blocks/block-NNNN.bin\n"
+        "  pemblorctl image PROG.IMG --decode - | xxd  the unscrambled program");
     cmd->callback([args, &context] {
         program::ImageToolOptions options{args->image, std::nullopt, std::nullopt};
         if (!args->dumpDir.empty()) options.dumpDir = args->dumpDir;

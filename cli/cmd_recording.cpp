@@ -12,6 +12,7 @@
 #include "common/replacing_file.hpp"
 #include "recording/recording_tools.hpp"
 #include "cli_context.hpp"
+#include "cli_conventions.hpp"
 #include "rate_option.hpp"
 
 namespace pemblor::cli {
@@ -47,9 +48,13 @@ void installRecording(CLI::App& app, CliContext& context) {
     info->add_option("FILE", args->files, "Recording files, e.g. EVDATA0000.264")->required();
     info->add_flag("--json", args->json, "One JSON document for all files");
     info->add_flag("--verbose", args->verbose, "Let the decoder library's own messages through");
+    info->footer(
+        "Examples:\n"
+        "  pemblorctl recording info EVDATA0000.264           what the file holds\n"
+        "  pemblorctl recording info --json *.264 | jq '.files[].pictures'");
     info->callback([args, &context] {
         std::vector<std::filesystem::path> files(args->files.begin(), args->files.end());
-        context.exitCode = recording::recordingInfo(files, std::cout, std::cerr, {args->json, args->verbose});
+        context.exitCode = recording::recordingInfo(files, std::cout, errorLines(), {args->json, args->verbose});
     });
 
     CLI::App* exp = cmd->add_subcommand("export", "Copy a recording's stream into an MP4 or Matroska file");
@@ -58,13 +63,17 @@ void installRecording(CLI::App& app, CliContext& context) {
     exp->add_option("--fps", args->fps, "Pictures a second when the stream does not say (default 25)")
         ->type_name("RATE");
     exp->add_flag("--verbose", args->verbose, "Let the container library's own messages through");
+    exp->footer(
+        "Examples:\n"
+        "  pemblorctl recording export EVDATA0000.264 chan1.mp4\n"
+        "  pemblorctl recording export --fps 30 EVDATA0101.264 chan2.mkv   a stream without timing at 30/s");
     exp->callback([args, &context] {
         recording::ExportOptions options;
         options.verbose = args->verbose;
         if (!readFpsOption(args->fps, options.fpsNum, options.fpsDen, context.exitCode)) return;
         // Ctrl-C or a termination leaves OUT as it was.
         common::removeTemporaryFilesOnStopSignals();
-        context.exitCode = recording::exportRecording(args->input, args->output, std::cout, std::cerr,
+        context.exitCode = recording::exportRecording(args->input, args->output, std::cout, errorLines(),
                                                     terminalProgress(args->input), options);
     });
 }

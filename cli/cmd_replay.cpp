@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "cli_context.hpp"
+#include "cli_conventions.hpp"
 #include "rate_option.hpp"
 #include "common/replacing_file.hpp"
 #include "recording/recording_stream.hpp"
@@ -55,21 +56,28 @@ void installReplay(CLI::App& app, CliContext& context) {
     make->add_option("--fps", args->fps, "Pictures a second when neither the stream nor its container says (default 25)")
         ->type_name("RATE");
     make->add_flag("--verbose", args->make.verbose, "Let the container library's own messages through");
+    make->footer(
+        "Examples:\n"
+        "  pemblorctl replay make clip.mp4 clip.rpl                 channel 0's main stream\n"
+        "  pemblorctl replay make --channel 2 --sub --marked raw.264 sub.rpl");
     make->callback([args, &context] {
         if (!readFpsOption(args->fps, args->make.fpsNum, args->make.fpsDen, context.exitCode)) return;
         common::removeTemporaryFilesOnStopSignals();
-        context.exitCode = recording::makeReplay(args->input, args->output, std::cout, std::cerr, args->make);
+        context.exitCode = recording::makeReplay(args->input, args->output, std::cout, errorLines(), args->make);
     });
 
     CLI::App* info = cmd->add_subcommand("info", "Fetches, records per code, bytes and duration of replay files");
     info->add_option("FILE", args->files, "Replay files")->required();
+    info->footer(
+        "Examples:\n"
+        "  pemblorctl replay info site.rpl\n"
+        "  pemblorctl replay info *.rpl");
     info->callback([args, &context] {
         for (const std::string& file : args->files) {
             sim::ReplayScript script;
             std::string error;
             if (!sim::readReplay(file, script, error)) {
-                std::cerr << error << "\n";
-                context.exitCode = 1;
+                context.exitCode = fail({}, error);
                 continue;
             }
             script.file = file;

@@ -249,6 +249,11 @@ void installWatch(CLI::App& app, CliContext& context) {
         ->type_name("H");
     cmd->add_option("--segment-minutes", options->segmentMinutes, "Start a new segment folder every M minutes")
         ->default_str("60")->type_name("M");
+    cmd->footer(
+        "Examples:\n"
+        "  pemblorctl watch --hours 8                               every card, counted\n"
+        "  pemblorctl --metrics 9464 watch --record /data/burn-in   recorded, served to Prometheus\n"
+        "  pemblorctl watch --devices 0,1 --record runs --segment-minutes 10");
     cmd->callback([&context, options] { context.exitCode = Watch(context, *options).run(); });
 }
 

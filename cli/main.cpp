@@ -6,6 +6,7 @@
 
 #include "common/data_root.hpp"
 #include "common/version.hpp"
+#include "common/replacing_file.hpp"
 #include "cli_context.hpp"
 #include "driver/tracing_transport.hpp"
 #include "driver/traffic_recording_transport.hpp"
@@ -36,7 +37,7 @@ bool CliContext::finish() {
     if (!transport()) return false;
     std::string error;
     if (sim::writeSimReport(*sim_, options.simReport, error)) return true;
-    std::cerr << "pemblorctl: " << error << "\n";
+    fail("", error);
     return false;
 }
 
@@ -81,14 +82,66 @@ std::filesystem::path CliContext::dataRoot() { return common::resolveDataRoot(op
 
 }  // namespace pemblor::cli
 
+namespace {
+
+// The command word of the command line, when it names no command: the first
+// word that is neither an option nor the value of a global option.
+std::string unknownCommand(const CLI::App& app, int argc, char** argv) {
+    for (int i = 1; i < argc; ++i) {
+        const std::string_view arg = argv[i];
+        if (arg.starts_with("-")) {
+            const CLI::Option* opt = arg.find('=') == std::string_view::npos
+                                         ? app.get_option_no_throw(std::string(arg))
+                                         : nullptr;
+            if (opt && opt->get_type_size() > 0) ++i;  // its value follows
+            continue;
+        }
+        for (const CLI::App* sub : app.get_subcommands({}))
+            if (sub->check_name(std::string(arg))) return {};
+        return std::string(arg);
+    }
+    return {};
+}
+
+// Help goes to standard output with status 0; any other parse error is one
+// line on standard error and status 2.
+int usageError(CLI::App& app, const CLI::ParseError& e, int argc, char** argv) {
+    if (e.get_exit_code() == 0) return app.exit(e);
+    const std::string word = unknownCommand(app, argc, argv);
+    if (!word.empty()) {
+        std::vector<std::string> names;
+        for (const CLI::App* sub : app.get_subcommands({})) names.push_back(sub->get_name());
+        const std::string nearest = pemblor::cli::nearestName(word, names);
+        return pemblor::cli::fail(word, nearest.empty() ? "unknown command (see pemblorctl --help)"
+                                                        : "unknown command; did you mean '" + nearest + "'?",
+                                  pemblor::cli::kExitUsage);
+    }
+    return pemblor::cli::fail("", e.what(), pemblor::cli::kExitUsage);
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
     using namespace pemblor::cli;
-    CLI::App app{"pemblorctl: tools and headless console for the video-encoder card"};
+    // Named, so that help shows "pemblorctl", not the path it was started by.
+    CLI::App app{"pemblorctl: tools and headless console for the video-encoder card", "pemblorctl"};
     app.require_subcommand(1);
     app.set_version_flag("--version", pemblor::common::versionLine("pemblorctl"),
                          "Print the version and the commit it was built from, and exit");
+    // Global options are taken after the command too (inherited by every command).
+    app.fallthrough();
     CliContext context;
-    app.add_option("--root", context.options.root, "Folder that stands for drive C: (data root)")->type_name("DIR");
+    // Ctrl-C or a termination request leaves no half-written output behind
+    // (the console command installs a handler of its own).
+    pemblor::common::removeTemporaryFilesOnStopSignals();
+    app.add_option("--root", context.options.root, "Folder that stands for drive C: (data root)")
+        ->type_name("DIR")
+        ->check(CLI::Validator(
+            [](std::string& root) {
+                const std::string reason = pemblor::common::checkRootOption(root);
+                return reason.empty() ? reason : root + ": " + reason;
+            },
+            "DIR"));
     app.add_option("--cards", context.options.cards,
                    "Device numbers (0..31) that carry a simulated card, separated by commas or blanks")
         ->default_str("0,1")->type_name("LIST");
@@ -111,8 +164,8 @@ int main(int argc, char** argv) {
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& e) {
-        return app.exit(e);
+        return usageError(app, e, argc, argv);
     }
-    if (!context.finish() && context.exitCode == 0) context.exitCode = 1;
+    if (!context.finish() && context.exitCode == 0) context.exitCode = kExitFailed;
     return context.exitCode;
 }

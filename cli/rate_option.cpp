@@ -1,5 +1,7 @@
 #include "rate_option.hpp"
 
+#include "cli_conventions.hpp"
+
 #include <cstdio>
 #include <iostream>
 
@@ -26,8 +28,7 @@ static bool parseRate(const std::string& text, std::uint32_t& num, std::uint32_t
 
 bool readFpsOption(const std::string& text, std::uint32_t& num, std::uint32_t& den, int& exitCode) {
     if (text.empty() || parseRate(text, num, den)) return true;
-    std::cerr << "--fps: '" << text << "' is not a rate from 1 to 1000 (25, 29.97 or 30000/1001)\n";
-    exitCode = 2;
+    exitCode = fail("--fps", "'" + text + "' is not a rate from 1 to 1000 (25, 29.97 or 30000/1001)", kExitUsage);
     return false;
 }
 

@@ -42,6 +42,7 @@ class Command:
     options: list = field(default_factory=list)
     positionals: list = field(default_factory=list)
     subcommands: list = field(default_factory=list)  # Command
+    examples: list = field(default_factory=list)     # lines of the help's "Examples:"
 
     @property
     def title(self):
@@ -114,6 +115,9 @@ def parse_help(text, path):
             section = line.rstrip(":").strip().lower() if line.rstrip().endswith(":") else None
             continue
         if section is None:
+            continue
+        if section == "examples":
+            command.examples.append(line.strip())
             continue
         if line.startswith(" " * 3) and entries:  # a description carried onto its own line
             entries[-1][2] = (entries[-1][2] + " " + line.strip()).strip()
@@ -222,6 +226,8 @@ def command_sections(program, top, notes):
         items = option_items(command.positionals + [o for o in command.options if o.name != "--help"])
         if items:
             parts.append(items)
+        if command.examples:
+            parts.append(".PP\nExamples:\n.nf\n" + "\n".join(roff(e) for e in command.examples) + "\n.fi")
         if command.title in notes:
             parts.append(".PP\n" + notes.pop(command.title).rstrip("\n"))
     return "\n".join(parts)

@@ -1,5 +1,6 @@
 #include "common/data_root.hpp"
 
+#include <cerrno>
 #include <cstdlib>
 #include <system_error>
 
@@ -28,6 +29,20 @@ std::filesystem::path resolveDataRoot(const std::string& option) {
     std::filesystem::create_directories(root, ec);
     const auto absolute = std::filesystem::absolute(root, ec);
     return ec ? root : absolute;
+}
+
+std::string checkRootOption(const std::string& option) {
+    const std::filesystem::path root(option);
+    std::error_code ec;
+    const auto status = std::filesystem::status(root, ec);
+    if (std::filesystem::is_directory(status)) return {};
+    if (std::filesystem::exists(status)) return std::system_category().message(ENOTDIR);
+    std::filesystem::path parent = root.parent_path();
+    if (root.filename().empty()) parent = parent.parent_path();  // "a/b/" names b
+    if (parent.empty()) parent = ".";
+    if (std::filesystem::is_directory(parent, ec)) return {};
+    const bool underFile = std::filesystem::exists(parent, ec);
+    return std::system_category().message(underFile ? ENOTDIR : ENOENT);
 }
 
 std::filesystem::path mapConsolePath(const std::filesystem::path& root, const std::string& consoleName) {

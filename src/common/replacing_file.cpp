@@ -80,6 +80,17 @@ bool ReplacingFile::open(const std::filesystem::path& target) {
     abandon();
     error_ = 0;
     target_ = resolved(target);
+    // A device, a FIFO or a socket is written as it is: renaming a file onto
+    // it would replace /dev/null itself for a program run as root.
+    struct stat existing {};
+    if (::stat(target_.c_str(), &existing) == 0 && !S_ISREG(existing.st_mode)) {
+        if (S_ISDIR(existing.st_mode)) return fail(EISDIR);
+        const int fd = ::open(target_.c_str(), O_WRONLY | O_CLOEXEC);
+        if (fd < 0) return fail(errno);
+        fd_ = fd;
+        direct_ = true;
+        return true;
+    }
     std::filesystem::path folder = target_.parent_path();
     if (folder.empty()) folder = ".";
     std::random_device random;
@@ -120,6 +131,12 @@ bool ReplacingFile::write(std::string_view text) {
 }
 
 bool ReplacingFile::commit() {
+    if (direct_) {
+        direct_ = false;
+        const int closed = ::close(fd_);
+        fd_ = -1;
+        return closed == 0 || fail(errno);
+    }
     if (temporary_.empty()) return fail(EBADF);
     if (fd_ >= 0) {
         // A full disk may only show when the data reach it.
@@ -150,6 +167,7 @@ bool ReplacingFile::commit() {
 void ReplacingFile::abandon() {
     if (fd_ >= 0) ::close(fd_);
     fd_ = -1;
+    direct_ = false;
     if (!temporary_.empty()) ::unlink(temporary_.c_str());
     releaseSlot(slot_);
     slot_ = -1;

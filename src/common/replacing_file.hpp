@@ -5,7 +5,8 @@
 // SIGTERM (with removeTemporaryFilesOnStopSignals() installed) remove the
 // temporary file, so whatever the target held before stays as it was. A
 // target that is a symbolic link keeps its link: the file it names is
-// replaced.
+// replaced. A target that is a device or a FIFO (/dev/null, a pipe) is
+// written directly; a folder is refused.
 #include <cstdint>
 #include <filesystem>
 #include <span>
@@ -25,8 +26,8 @@ public:
     bool open(const std::filesystem::path& target);
     bool isOpen() const { return fd_ >= 0; }
     // The temporary file: for a library that writes by name (then open the
-    // name, write, close, and commit).
-    const std::filesystem::path& temporaryPath() const { return temporary_; }
+    // name, write, close, and commit). The target itself when it is written directly.
+    const std::filesystem::path& temporaryPath() const { return direct_ ? target_ : temporary_; }
     int fd() const { return fd_; }
 
     // Every byte, across short writes; false (errno in error()) on failure.
@@ -51,6 +52,7 @@ private:
     int fd_ = -1;
     int slot_ = -1;  // in the table the stop-signal handler clears
     int error_ = 0;
+    bool direct_ = false;  // a device or FIFO, written in place
 };
 
 // SIGINT and SIGTERM remove every temporary file still open, then end the

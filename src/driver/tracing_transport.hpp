@@ -32,6 +32,7 @@ public:
     bool closeEvent(EventHandle event) override { return inner_.closeEvent(event); }
     std::span<std::uint8_t> area(DeviceHandle handle, std::uint32_t word) override { return inner_.area(handle, word); }
     std::shared_ptr<const void> areaKeeper(DeviceHandle handle) override { return inner_.areaKeeper(handle); }
+    bool simulated() const override { return inner_.simulated(); }
 
 private:
     void write(const std::string& line);

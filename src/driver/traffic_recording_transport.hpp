@@ -57,6 +57,8 @@ public:
     WaitResult waitEvent(EventHandle event, int timeoutMs) override { return inner_.waitEvent(event, timeoutMs); }
     bool closeEvent(EventHandle event) override { return inner_.closeEvent(event); }
     std::span<std::uint8_t> area(DeviceHandle handle, std::uint32_t word) override { return inner_.area(handle, word); }
+    std::shared_ptr<const void> areaKeeper(DeviceHandle handle) override { return inner_.areaKeeper(handle); }
+    bool simulated() const override { return inner_.simulated(); }
 
     // Fetches written so far; false once recording has stopped.
     std::uint64_t fetchesRecorded() const;

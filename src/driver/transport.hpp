@@ -56,6 +56,10 @@ public:
     // device's close: a receive thread left inside a write may still be
     // reading it. None where the memory outlives the process's use of it.
     virtual std::shared_ptr<const void> areaKeeper(DeviceHandle) { return nullptr; }
+
+    // True when the cards behind this transport are simulated, so that tools
+    // can say so: a simulated card must never pass for a real one.
+    virtual bool simulated() const { return false; }
 };
 
 }  // namespace pemblor::driver

@@ -82,6 +82,13 @@ std::unique_ptr<Desktop> Desktop::create(const DesktopOptions& options, std::str
         view.addMenuEntry(QStringLiteral("Statistics"), QKeySequence(Qt::Key_F2),
                           [console, &view] { showStatistics(view, console->statusHistory()); });
     });
+    // Simulated cards must never pass for real ones; the console's own texts stay as they are.
+    if (transport->simulated()) {
+        d->host_->addViewHook([](DialogView& view) {
+            if (view.dialog().id() != resources::kConsoleDialogId) return;
+            view.showStatus(QStringLiteral("Simulated cards: no real card is in use"));
+        });
+    }
     return d;
 }
 

@@ -1,5 +1,7 @@
 #include "gui/dialog_view.hpp"
 
+#include <QStatusBar>
+
 #include <QAction>
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -473,8 +475,29 @@ void DialogView::closeEvent(QCloseEvent* event) {
 
 void DialogView::resizeEvent(QResizeEvent* event) {
     QDialog::resizeEvent(event);
-    dialog_.resize(event->size().width(), event->size().height(), sizeKind());
+    // The status line takes the bottom; the dialog's controls keep the rest.
+    const int statusHeight = status_ ? status_->sizeHint().height() : 0;
+    if (status_) status_->setGeometry(0, event->size().height() - statusHeight, event->size().width(), statusHeight);
+    dialog_.resize(event->size().width(), event->size().height() - statusHeight, sizeKind());
 }
+
+void DialogView::showStatus(const QString& text) {
+    if (!status_) {
+        status_ = new QStatusBar(this);
+        status_->setSizeGripEnabled(false);
+        const QSize grown(width(), height() + status_->sizeHint().height());
+        if (minimumSize() == maximumSize()) {
+            setFixedSize(grown);
+        } else {
+            resize(grown);
+        }
+        status_->setGeometry(0, height() - status_->sizeHint().height(), width(), status_->sizeHint().height());
+        status_->show();
+    }
+    status_->showMessage(text);
+}
+
+QString DialogView::statusText() const { return status_ ? status_->currentMessage() : QString(); }
 
 void DialogView::changeEvent(QEvent* event) {
     QDialog::changeEvent(event);

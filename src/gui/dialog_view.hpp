@@ -11,6 +11,7 @@
 #include "ui/dialog.hpp"
 
 class QKeySequence;
+class QStatusBar;
 
 namespace pemblor::gui {
 
@@ -30,6 +31,12 @@ public:
     QWidget* widgetAt(int index) const;
     RenderSurface* surface(int id) const;
     ItemListModel* listModel(int id) const;
+
+    // A line under the dialog's own controls, outside the area they are laid
+    // out in, so that no text of the dialog itself changes (e.g. that the
+    // cards are simulated).
+    void showStatus(const QString& text);
+    QString statusText() const;
 
     // An entry of the window's context menu, also reached by a shortcut.
     void addMenuEntry(const QString& text, const QKeySequence& shortcut, std::function<void()> action);
@@ -54,6 +61,7 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
+    QStatusBar* status_ = nullptr;
     struct Entry {
         QWidget* widget = nullptr;
         ItemListModel* model = nullptr;

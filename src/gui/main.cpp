@@ -1,11 +1,13 @@
 // pemblor: the desktop console, on simulated cards.
 #include <CLI/CLI.hpp>
+
 #include <QApplication>
 #include <QEvent>
 #include <QSocketNotifier>
 #include <QTimer>
 #include <QWidget>
 #include <csignal>
+#include <cstdlib>
 #include <iostream>
 #include <string_view>
 #include <sys/socket.h>
@@ -13,6 +15,7 @@
 
 #include "common/shared_files.hpp"
 #include "common/version.hpp"
+#include "common/data_root.hpp"
 #include "gui/app_icon.hpp"
 #include "gui/desktop.hpp"
 #include "gui/dialog_view.hpp"
@@ -68,7 +71,14 @@ void closeWindowsOnStopSignals(QApplication& app) {
 }
 
 void addOptions(CLI::App& cli, pemblor::gui::DesktopOptions& options, bool& exitWhenShown) {
-    cli.add_option("--root", options.root, "Folder that stands for drive C: (data root)")->type_name("DIR");
+    cli.add_option("--root", options.root, "Folder that stands for drive C: (data root)")
+        ->type_name("DIR")
+        ->check(CLI::Validator(
+            [](std::string& root) {
+                const std::string reason = pemblor::common::checkRootOption(root);
+                return reason.empty() ? reason : root + ": " + reason;
+            },
+            "DIR"));
     cli.add_option("--cards", options.cards,
                    "Device numbers (0..31) that carry a simulated card, separated by commas or blanks")
         ->default_str("0,1")->type_name("LIST");
@@ -99,12 +109,26 @@ std::string answerWithoutDisplay(int argc, char** argv, CLI::App& cli) {
         const std::string_view arg = argv[i];
         if (arg == "--") break;
         if (arg == "-h" || arg == "--help") {
-            cli.name(argv[0]);
+            cli.name("pemblor");
             return cli.help();
         }
         if (arg == "--version") return pemblor::common::versionLine("pemblor") + "\n";
     }
     return {};
+}
+
+// A display the toolkit can use: X11 or Wayland named in the environment, or
+// a platform chosen explicitly (-platform or QT_QPA_PLATFORM, e.g. offscreen).
+bool hasDisplay(int argc, char** argv) {
+    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) {
+        const char* value = std::getenv(name);
+        if (value && *value) return true;
+    }
+    for (int i = 1; i < argc; ++i) {
+        const std::string_view arg = argv[i];
+        if (arg == "-platform" || arg.starts_with("-platform=")) return true;
+    }
+    return false;
 }
 
 }  // namespace
@@ -118,6 +142,12 @@ int main(int argc, char** argv) {
     if (const std::string answer = answerWithoutDisplay(argc, argv, cli); !answer.empty()) {
         std::cout << answer;
         return 0;
+    }
+    // Without a display the toolkit would abort; say so in one line instead.
+    if (!hasDisplay(argc, argv)) {
+        std::cerr << "pemblor: no display found (DISPLAY and WAYLAND_DISPLAY are not set); "
+                     "pemblorctl console --script FILE runs the console without one\n";
+        return 2;
     }
     // Qt takes its own options (-platform, -display, ...) out of argv first.
     QApplication qt(argc, argv);

@@ -2,9 +2,9 @@
 
 #include <algorithm>
 #include <atomic>
-#include <charconv>
 #include <thread>
 
+#include "common/input_file.hpp"
 #include "resources/console_ids.hpp"
 #include "resources/dialogs.hpp"
 
@@ -12,12 +12,13 @@ namespace pemblor::headless {
 
 namespace {
 
-std::optional<long> parseNumber(const std::string& s) {
-    long v = 0;
-    const auto [end, ec] = std::from_chars(s.data(), s.data() + s.size(), v);
-    if (ec != std::errc{} || end != s.data() + s.size()) return std::nullopt;
-    return v;
-}
+// Far beyond a hand-written or generated script; a longer one is a mistake
+// (a video named by accident, /dev/zero), not a script.
+constexpr std::size_t kMaxScriptBytes = 4u << 20;
+// Control ids are 16-bit words.
+constexpr long kMaxControlId = 0xFFFF;
+
+std::optional<long> parseNumber(const std::string& s) { return parseScriptNumber(s); }
 
 bool isLabel(const ui::Control& c) { return c.kind == ui::ControlKind::Label && c.id != ui::kNoId; }
 
@@ -93,35 +94,92 @@ int ScriptHost::runModal(ui::Dialog& dialog) {
     return dialog.result();
 }
 
-void ScriptHost::drive(ui::Dialog& dialog) {
+bool ScriptHost::readLine(std::string& line) {
+    switch (common::readBoundedLine(script_, line)) {
+        case common::LineRead::kLine: return true;
+        case common::LineRead::kEnd: return false;
+        case common::LineRead::kTooLong:
+            fail("the line is longer than " + std::to_string(common::kMaxTextLine) + " bytes");
+            return false;
+    }
+    return false;
+}
+
+std::optional<std::vector<Word>> ScriptHost::checkedWords(const std::string& line) {
+    std::string error;
+    auto words = splitScriptLine(line, error);
+    if (words && !words->empty()) error = scriptLineError(*words);
+    if (!error.empty()) {
+        fail(error);
+        return std::nullopt;
+    }
+    return words;
+}
+
+bool ScriptHost::load() {
+    if (loaded_) return !failed_;
+    loaded_ = true;
     std::string line;
+    for (lineNumber_ = 1; readLine(line); ++lineNumber_) {
+        // A stop while the script is read runs none of it.
+        if (stopRequested()) {
+            lines_.clear();
+            return true;
+        }
+        if (text_.size() + line.size() > kMaxScriptBytes) {
+            fail("the script is longer than " + std::to_string(kMaxScriptBytes) + " bytes");
+            return false;
+        }
+        const auto words = checkedWords(line);
+        if (!words) return false;
+        if (words->empty()) continue;
+        lines_.push_back({text_.size(), line.size(), lineNumber_});
+        text_ += line;
+    }
+    return !failed_;
+}
+
+std::optional<std::vector<Word>> ScriptHost::nextCommand() {
+    std::string line;
+    if (loaded_) {
+        if (next_ == lines_.size()) return std::nullopt;
+        const Line& l = lines_[next_++];
+        lineNumber_ = l.number;
+        std::string error;  // every line was split when the script was loaded
+        return splitScriptLine(std::string_view(text_).substr(l.begin, l.size), error);
+    }
+    // Not loaded: lines are read and checked one by one as the console runs,
+    // for a script that is still being written (a test that waits for events).
+    for (;;) {
+        ++lineNumber_;
+        if (!readLine(line) || stopRequested()) return std::nullopt;
+        auto words = checkedWords(line);
+        if (!words || !words->empty()) return words;
+    }
+}
+
+void ScriptHost::drive(ui::Dialog& dialog) {
     while (!dialog.ended() && !eof_ && !failed_) {
         runPosted();
         if (dialog.ended()) break;
-        if (stopRequested() || !std::getline(script_, line) || stopRequested()) {
-            eof_ = true;
-            break;
-        }
-        ++lineNumber_;
-        std::string error;
-        const auto words = splitScriptLine(line, error);
+        const auto words = stopRequested() ? std::nullopt : nextCommand();
         if (!words) {
-            fail(error);
+            eof_ = !failed_;
             break;
         }
-        if (!words->empty()) execute(*words);
+        execute(*words);
     }
 }
 
 void ScriptHost::fail(const std::string& reason) {
     if (failed_) return;
     failed_ = true;
-    err_ << "ERROR " << lineNumber_ << ": " << reason << '\n' << std::flush;
+    err_ << errorPrefix_ << lineNumber_ << ": " << common::shownText(reason) << '\n' << std::flush;
 }
 
 void ScriptHost::execute(const std::vector<Word>& w) {
+    // The line's form was checked when the script was loaded.
     const std::string& cmd = w[0].text;
-    if (w[0].quoted) return fail("a command cannot be quoted");
     if (cmd == "select") return cmdSelect(w);
     if (cmd == "settext") return cmdSetText(w);
     if (cmd == "click") return cmdClick(w);
@@ -131,13 +189,14 @@ void ScriptHost::execute(const std::vector<Word>& w) {
     if (cmd == "state") return cmdState(w);
     if (cmd == "frames") return cmdFrames(w);
     if (cmd == "snapshot") return cmdSnapshot(w);
-    fail("unknown command '" + cmd + "'");
 }
 
 std::optional<int> ScriptHost::resolveControl(const Word& w) {
     const ui::Dialog& d = top();
     if (!w.quoted) {
-        const auto id = parseNumber(w.text);
+        // An id is a 16-bit word: a larger number names no control (never wraps onto one).
+        auto id = parseNumber(w.text);
+        if (id && (*id < 0 || *id > kMaxControlId)) id.reset();
         if (id && d.has(static_cast<int>(*id))) return static_cast<int>(*id);
         // Buttons 1 and 2 exist in every dialog as OK and Cancel.
         if (id && (*id == ui::kIdOk || *id == ui::kIdCancel)) return static_cast<int>(*id);
@@ -155,7 +214,6 @@ std::optional<int> ScriptHost::resolveControl(const Word& w) {
 }
 
 void ScriptHost::cmdSelect(const std::vector<Word>& w) {
-    if (w.size() != 3) return fail("usage: select <control> <index>|\"<item text>\"");
     const auto id = resolveControl(w[1]);
     if (!id) return;
     ui::Dialog& d = top();
@@ -175,7 +233,6 @@ void ScriptHost::cmdSelect(const std::vector<Word>& w) {
 }
 
 void ScriptHost::cmdSetText(const std::vector<Word>& w) {
-    if (w.size() != 3 || !w[2].quoted) return fail("usage: settext <control> \"<text>\"");
     const auto id = resolveControl(w[1]);
     if (!id) return;
     ui::Dialog& d = top();
@@ -185,30 +242,24 @@ void ScriptHost::cmdSetText(const std::vector<Word>& w) {
 }
 
 void ScriptHost::cmdClick(const std::vector<Word>& w) {
-    if (w.size() != 2) return fail("usage: click <control>");
     const auto id = resolveControl(w[1]);
     if (!id) return;
     if (!top().click(*id)) emit("IGNORED " + std::to_string(*id));
 }
 
 void ScriptHost::cmdAnswer(const std::vector<Word>& w) {
-    if (w.size() == 3 && !w[1].quoted && w[1].text == "file" && w[2].quoted) {
+    if (w.size() == 3) {
         fileAnswers_.emplace_back(std::filesystem::path(w[2].text));
-    } else if (w.size() == 2 && !w[1].quoted && w[1].text == "cancel") {
-        fileAnswers_.emplace_back(std::nullopt);
     } else {
-        fail("usage: answer file \"<path>\" | answer cancel");
+        fileAnswers_.emplace_back(std::nullopt);
     }
 }
 
 void ScriptHost::cmdWait(const std::vector<Word>& w) {
-    const auto ms = w.size() == 2 && !w[1].quoted ? parseNumber(w[1].text) : std::nullopt;
-    if (!ms || *ms < 0) return fail("usage: wait <ms>");
-    wait(std::chrono::milliseconds(*ms));
+    wait(std::chrono::milliseconds(*parseNumber(w[1].text)));
 }
 
 void ScriptHost::cmdPrint(const std::vector<Word>& w) {
-    if (w.size() != 2) return fail("usage: print <control>|list|labels");
     if (!w[1].quoted && w[1].text == "list") {
         const ui::Dialog& console = *stack_.front();
         if (!console.has(resources::console::kOutputList)) return fail("no output list");
@@ -233,7 +284,6 @@ void ScriptHost::cmdPrint(const std::vector<Word>& w) {
 }
 
 void ScriptHost::cmdState(const std::vector<Word>& w) {
-    if (w.size() != 2) return fail("usage: state <control>");
     const auto id = resolveControl(w[1]);
     if (!id) return;
     const ui::Control& c = top().control(*id);
@@ -253,7 +303,6 @@ std::optional<int> ScriptHost::resolveVideoArea(const Word& w) {
 }
 
 void ScriptHost::cmdFrames(const std::vector<Word>& w) {
-    if (w.size() != 2) return fail("usage: frames <control>");
     const auto id = resolveVideoArea(w[1]);
     if (!id) return;
     const FrameStore::Frames f = frameStore_.frames(top(), *id);
@@ -262,7 +311,6 @@ void ScriptHost::cmdFrames(const std::vector<Word>& w) {
 }
 
 void ScriptHost::cmdSnapshot(const std::vector<Word>& w) {
-    if (w.size() != 3 || !w[2].quoted) return fail("usage: snapshot <control> \"<path.png>\"");
     const auto id = resolveVideoArea(w[1]);
     if (!id) return;
     std::string error;

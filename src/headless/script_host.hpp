@@ -39,6 +39,14 @@ public:
     // 0 when the script ran to its end, 2 after a script error.
     int exitCode() const { return failed_ ? 2 : 0; }
 
+    // Reads the whole script and checks every line's form (quotes, commands,
+    // arguments and their ranges) before any of it runs. False, with the
+    // error said, when the script is refused: then nothing of it runs.
+    // Without it, lines are read and checked one by one as they come.
+    bool load();
+    // Errors read "<prefix><line>: <reason>"; "ERROR " unless set.
+    void setErrorPrefix(std::string prefix) { errorPrefix_ = std::move(prefix); }
+
     // Asks every running script to stop as if it had ended (open dialogs are
     // cancelled, so whatever runs is stopped cleanly). Async-signal-safe.
     static void requestStop();
@@ -71,6 +79,12 @@ private:
     // Runs script lines until the dialog ends, the script ends or fails.
     void drive(ui::Dialog& dialog);
     void execute(const std::vector<Word>& words);
+    // One line of at most 64 KiB; false at the end or when it is too long.
+    bool readLine(std::string& line);
+    // The line's words, or nothing (the error said) when its form is wrong.
+    std::optional<std::vector<Word>> checkedWords(const std::string& line);
+    // The next line with a command, from the loaded script or the stream.
+    std::optional<std::vector<Word>> nextCommand();
     std::optional<int> resolveControl(const Word& w);
     void fail(const std::string& reason);
     void wait(std::chrono::milliseconds ms);
@@ -99,6 +113,17 @@ private:
     std::ostream& err_;
     std::filesystem::path root_;
     int lineNumber_ = 0;
+    // The script's lines that hold a command: where in text_, and their number.
+    struct Line {
+        std::size_t begin;
+        std::size_t size;
+        int number;
+    };
+    std::string text_;
+    std::vector<Line> lines_;
+    std::size_t next_ = 0;
+    bool loaded_ = false;
+    std::string errorPrefix_ = "ERROR ";
     bool eof_ = false;
     bool failed_ = false;
     std::vector<ui::Dialog*> stack_;

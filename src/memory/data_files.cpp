@@ -1,8 +1,8 @@
 #include "memory/data_files.hpp"
 
-#include <fstream>
-
 #include "common/data_to_write.hpp"
+#include "common/input_file.hpp"
+#include "common/replacing_file.hpp"
 
 namespace pemblor::memory {
 
@@ -13,22 +13,27 @@ ui::FileRequest dataFileRequest() {
 }
 
 SaveOutcome saveDataFile(const std::filesystem::path& path, std::span<const std::uint8_t> bytes) {
-    std::ofstream file(path, std::ios::binary | std::ios::trunc);
-    if (!file) return SaveOutcome::CannotCreate;
-    file.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-    file.close();
-    return file ? SaveOutcome::Saved : SaveOutcome::WriteFailed;
+    // The chosen file is replaced only by the complete bytes.
+    std::error_code ec;
+    common::ReplacingFile file;
+    if (std::filesystem::is_directory(path, ec) || !file.open(path)) return SaveOutcome::CannotCreate;
+    return file.write(bytes) && file.commit() ? SaveOutcome::Saved : SaveOutcome::WriteFailed;
 }
 
 std::optional<std::vector<std::uint8_t>> loadDataFile(const std::filesystem::path& path) {
-    // A folder opens as a stream on some systems; it is no data file.
-    std::error_code ec;
-    if (std::filesystem::is_directory(path, ec)) return std::nullopt;
-    std::ifstream file(path, std::ios::binary);
-    if (!file) return std::nullopt;
+    // A folder, a FIFO or a device is no data file (a FIFO would block the console).
+    common::InputFile file;
+    std::string reason;
+    if (!file.open(path, reason)) return std::nullopt;
     std::vector<std::uint8_t> bytes(kDataCapacity);
-    file.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-    bytes.resize(static_cast<std::size_t>(file.gcount()));
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+        const long long n = file.read(bytes.data() + done, bytes.size() - done);
+        if (n < 0) return std::nullopt;
+        if (n == 0) break;
+        done += static_cast<std::size_t>(n);
+    }
+    bytes.resize(done);
     return bytes;
 }
 

@@ -16,10 +16,11 @@ ui::FileRequest dataFileRequest();
 
 enum class SaveOutcome { Saved, CannotCreate, WriteFailed };
 
-// Creates (or empties) the file and writes the bytes.
+// Writes the bytes to a new file that then replaces the named one; on a
+// failure the named file stays as it was.
 SaveOutcome saveDataFile(const std::filesystem::path& path, std::span<const std::uint8_t> bytes);
 // The first 512 bytes of the file (fewer when it is shorter); nothing when it
-// cannot be opened.
+// cannot be opened or is not a regular file.
 std::optional<std::vector<std::uint8_t>> loadDataFile(const std::filesystem::path& path);
 
 }  // namespace pemblor::memory

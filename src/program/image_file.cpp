@@ -7,6 +7,8 @@
 #include <string>
 #include <system_error>
 
+#include "common/input_file.hpp"
+#include "common/replacing_file.hpp"
 #include "program/c_file.hpp"
 #include "program/scrambler.hpp"
 #include "resources/string_table.hpp"
@@ -18,9 +20,12 @@ namespace {
 // Directories and devices open on this platform but are no program files;
 // a FIFO would even block the console.
 FilePtr openRegularForReading(const std::filesystem::path& path) {
-    std::error_code ec;
-    if (!std::filesystem::is_regular_file(path, ec)) return nullptr;
-    return FilePtr(std::fopen(path.c_str(), "rb"));
+    common::InputFile in;
+    std::string reason;
+    if (!in.open(path, reason)) return nullptr;
+    FilePtr f(::fdopen(in.fd(), "rb"));
+    if (f) in.release();
+    return f;
 }
 
 void showOpenFailed(ui::Host& host, ui::Dialog* owner, const std::filesystem::path& path) {
@@ -31,14 +36,14 @@ enum class CopyResult { kOk, kReadFailed, kWriteFailed };
 
 // The image is exactly as long as the COFF file; the running offset makes
 // each piece's transform that of the whole file.
-CopyResult scrambleCopy(std::FILE* in, std::FILE* out) {
+CopyResult scrambleCopy(std::FILE* in, common::ReplacingFile& out) {
     std::array<std::uint8_t, kFilePiece> piece{};
     std::uint32_t offset = 0;
     for (;;) {
         const std::size_t n = std::fread(piece.data(), 1, piece.size(), in);
         if (n < piece.size() && std::ferror(in)) return CopyResult::kReadFailed;
         scramble(std::span(piece.data(), n), offset);
-        if (std::fwrite(piece.data(), 1, n, out) != n) return CopyResult::kWriteFailed;
+        if (!out.write(std::span(piece.data(), n))) return CopyResult::kWriteFailed;
         offset += static_cast<std::uint32_t>(n);
         if (n < piece.size()) return CopyResult::kOk;
     }
@@ -46,24 +51,31 @@ CopyResult scrambleCopy(std::FILE* in, std::FILE* out) {
 
 }  // namespace
 
+std::optional<ConvertFailure> convertFile(const std::filesystem::path& coffPath,
+                                         const std::filesystem::path& imagePath) {
+    common::InputFile input;
+    std::string reason;
+    if (!input.open(coffPath, reason)) return ConvertFailure{coffPath, reason};
+    FilePtr in(::fdopen(input.fd(), "rb"));
+    if (!in) return ConvertFailure{coffPath, common::systemReason(errno)};
+    input.release();
+    // The image is written beside its old self and replaces it only when
+    // complete; a program that is its own image under another name is refused.
+    if (common::sameFile(coffPath, imagePath)) return ConvertFailure{imagePath, "input and output are the same file"};
+    common::ReplacingFile out;
+    if (!out.open(imagePath)) return ConvertFailure{imagePath, common::systemReason(out.error())};
+    const CopyResult r = scrambleCopy(in.get(), out);
+    if (r == CopyResult::kReadFailed) return ConvertFailure{coffPath, common::systemReason(errno)};
+    // A full disk may only show when the last piece reaches it.
+    if (r == CopyResult::kWriteFailed || !out.commit()) return ConvertFailure{imagePath, common::systemReason(out.error())};
+    return std::nullopt;
+}
+
 bool convert(ui::Host& host, ui::Dialog* owner, const std::filesystem::path& coffPath,
              const std::filesystem::path& imagePath) {
-    FilePtr in = openRegularForReading(coffPath);
-    if (!in) {
-        showOpenFailed(host, owner, coffPath);
-        return false;
-    }
-    FilePtr out(std::fopen(imagePath.c_str(), "w+b"));
-    if (!out) {
-        showOpenFailed(host, owner, imagePath);
-        return false;
-    }
-    CopyResult r = scrambleCopy(in.get(), out.get());
-    // A full disk may only show when the last piece is flushed.
-    if (!closeFlushed(out) && r == CopyResult::kOk) r = CopyResult::kWriteFailed;
-    if (r == CopyResult::kOk) return true;
-    showOpenFailed(host, owner, r == CopyResult::kReadFailed ? coffPath : imagePath);
-    return false;
+    const std::optional<ConvertFailure> failure = convertFile(coffPath, imagePath);
+    if (failure) showOpenFailed(host, owner, failure->file);
+    return !failure;
 }
 
 std::optional<std::uint64_t> readableFileLength(const std::filesystem::path& path) {

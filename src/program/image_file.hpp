@@ -7,6 +7,7 @@
 #include <memory>
 #include <optional>
 #include <span>
+#include <string>
 
 #include "program/coff_image.hpp"
 #include "ui/host.hpp"
@@ -15,6 +16,15 @@ namespace pemblor::program {
 
 // Files are read and written in pieces of this size.
 inline constexpr std::size_t kFilePiece = 512;
+
+// Which file a conversion failed on, and the system's reason.
+struct ConvertFailure {
+    std::filesystem::path file;
+    std::string reason;
+};
+// Writes the image of a COFF executable (same length, every byte scrambled
+// at its own offset), replacing imagePath only when complete.
+std::optional<ConvertFailure> convertFile(const std::filesystem::path& coffPath, const std::filesystem::path& imagePath);
 
 // Writes the image of a COFF executable (same length, every byte scrambled
 // at its own offset). Failures are shown in message boxes as the path

@@ -208,7 +208,7 @@ int exportRecording(const std::filesystem::path& input, const std::filesystem::p
         stop = !remuxer.write(p);
     });
     if (!stream.opened()) {
-        err << input.string() << ": can't be read\n";
+        err << input.string() << ": can't be read: " << stream.openError() << "\n";
         return 1;
     }
     const bool read = stream.run(progress, &stop);

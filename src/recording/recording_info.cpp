@@ -11,6 +11,7 @@ namespace {
 struct FileReport {
     std::filesystem::path path;
     bool readable = false;
+    std::string openError;  // when it could not be opened
     std::optional<capture::RecordingHeader> header;
     std::uint64_t payload = 0, marked = 0;
     bool h264 = false;
@@ -21,7 +22,10 @@ FileReport describe(const std::filesystem::path& path) {
     FileReport r;
     r.path = path;
     RecordingStream stream(path, UnitBytes::None);
-    if (!stream.opened()) return r;
+    if (!stream.opened()) {
+        r.openError = stream.openError();
+        return r;
+    }
     r.readable = stream.run();
     r.header = stream.header();
     r.payload = stream.payloadBytes();
@@ -130,7 +134,9 @@ nlohmann::json toJson(const FileReport& r) {
 bool complain(const FileReport& r, std::ostream& err) {
     const std::string name = r.path.string();
     if (!r.readable) {
-        err << name << ": can't be read\n";
+        err << name << ": can't be read";
+        if (!r.openError.empty()) err << ": " << r.openError;
+        err << "\n";
     } else if (r.facts.damaged > 0) {
         err << name << ": damaged: " << damageText(r.facts) << "\n";
     } else if (r.payload > 0 && !r.h264) {

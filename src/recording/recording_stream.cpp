@@ -1,9 +1,12 @@
 #include "recording/recording_stream.hpp"
 
 #include <array>
+#include <cerrno>
 #include <cstdio>
 #include <ctime>
 #include <vector>
+
+#include "common/input_file.hpp"
 
 namespace pemblor::recording {
 
@@ -16,8 +19,7 @@ constexpr std::size_t kPiece = 1u << 20;
 
 RecordingStream::RecordingStream(const std::filesystem::path& path, UnitBytes keep, StreamOrder::Sink onPicture,
                                  AccessUnitSplitter::Sink onUnit)
-    : in_(path, std::ios::binary),
-      onUnit_(std::move(onUnit)),
+    : onUnit_(std::move(onUnit)),
       order_(std::move(onPicture)),
       units_(
           [this](AccessUnit& u) {
@@ -26,11 +28,16 @@ RecordingStream::RecordingStream(const std::filesystem::path& path, UnitBytes ke
           },
           keep, [this](std::uint64_t at, const char* why) { order_.damage(at, why); }),
       filter_([this](std::span<const std::uint8_t> b, std::uint64_t at) { units_.push(b, at); }) {
-    std::error_code ec;
-    // A name from the command line must be a file: a folder "opens" but reads nothing.
-    if (!std::filesystem::is_regular_file(path, ec)) return;
-    size_ = std::filesystem::file_size(path, ec);
-    if (ec || !in_) return;
+    // A name from the command line must be a file: a folder "opens" but reads
+    // nothing, and the open of a FIFO would wait for a writer.
+    common::InputFile file;
+    if (!file.open(path, openError_)) return;
+    size_ = file.size();
+    in_.open(path, std::ios::binary);
+    if (!in_) {
+        openError_ = common::systemReason(errno);
+        return;
+    }
     std::array<std::uint8_t, kRecordingHeaderSize> first{};
     in_.read(reinterpret_cast<char*>(first.data()), first.size());
     const auto got = static_cast<std::size_t>(in_.gcount());

@@ -9,6 +9,7 @@
 #include <fstream>
 #include <functional>
 #include <optional>
+#include <string>
 
 #include "capture/recording_header.hpp"
 #include "recording/access_units.hpp"
@@ -29,6 +30,8 @@ public:
                     AccessUnitSplitter::Sink onUnit = {});
 
     bool opened() const { return opened_; }
+    // Why the file could not be opened, in the system's words ("No such file or directory").
+    const std::string& openError() const { return openError_; }
     const std::optional<capture::RecordingHeader>& header() const { return header_; }
     // Reads the whole payload; false on a read error. `stop` ends it early when it turns true.
     bool run(const Progress& progress = {}, const bool* stop = nullptr);
@@ -44,6 +47,7 @@ public:
 private:
     std::ifstream in_;
     bool opened_ = false;
+    std::string openError_;
     std::uint64_t size_ = 0;
     std::uint64_t payload_ = 0;
     std::optional<capture::RecordingHeader> header_;

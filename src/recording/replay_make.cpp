@@ -12,6 +12,7 @@ extern "C" {
 }
 
 #include "capture/recording_header.hpp"
+#include "common/input_file.hpp"
 #include "common/replacing_file.hpp"
 #include "driver/little_endian.hpp"
 #include "driver/replay_text.hpp"
@@ -234,11 +235,6 @@ std::string readContainer(const std::filesystem::path& path, AccessUnitSplitter&
     return {};
 }
 
-bool sameFile(const std::filesystem::path& a, const std::filesystem::path& b) {
-    std::error_code ec;
-    return std::filesystem::equivalent(a, b, ec);
-}
-
 }  // namespace
 
 int makeReplay(const std::filesystem::path& input, const std::filesystem::path& output, std::ostream& out,
@@ -246,12 +242,12 @@ int makeReplay(const std::filesystem::path& input, const std::filesystem::path& 
     quietLibraries(options.verbose);
     std::filesystem::path dataPath = output;
     dataPath += ".bin";
-    std::error_code ec;
-    if (!std::filesystem::is_regular_file(input, ec)) {
-        err << input.string() << ": can't be read\n";
+    std::string reason;
+    if (common::InputFile probe; !probe.open(input, reason)) {
+        err << input.string() << ": can't be read: " << reason << "\n";
         return 1;
     }
-    if (sameFile(input, output) || sameFile(input, dataPath)) {
+    if (common::sameFile(input, output) || common::sameFile(input, dataPath)) {
         err << output.string() << ": is the input itself\n";
         return 1;
     }

@@ -156,10 +156,11 @@ private:
         const std::uint32_t seconds = read(stats_.seconds);
         console_.dialog().setText(
             kReceptionLine,
-            line_.format("S:%04X T:%04X E:%04X G:%04X P:%04X L:%04d M:%04d R:%dk", seconds & kTwelveBits,
+            line_.format("S:%04X T:%04X E:%04X G:%04X P:%04X L:%04u M:%04u R:%dk", seconds & kTwelveBits,
                          read(c.wakeUps) & kTwelveBits, read(c.encodedNotices) & kTwelveBits,
                          read(c.originalVideoNotices) & kTwelveBits, read(c.previewNotices) & kTwelveBits,
-                         asInt(read(c.lastEncodedLength)), asInt(read(c.largestLastSecond)),
+                         // Lengths are unsigned: a huge one must not show as negative.
+                         read(c.lastEncodedLength), read(c.largestLastSecond),
                          asInt(read(c.bytesLastSecond) >> 10)));
     }
 

@@ -1,6 +1,7 @@
 #include "tools/gbk_text_file.hpp"
 
 #include <iconv.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -66,7 +67,20 @@ std::string gbkToUtf8(std::string_view gbk) { return convert("UTF-8", "GBK", gbk
 
 bool GbkTextFile::open(const std::filesystem::path& path, Mode mode) {
     file_.reset(std::fopen(path.c_str(), mode == Mode::Append ? "ab" : "wb"));
-    return file_ != nullptr;
+    if (!file_) return false;
+    std::fseek(file_.get(), 0, SEEK_END);
+    startSize_ = std::max(0L, std::ftell(file_.get()));
+    return true;
+}
+
+void GbkTextFile::abandon() {
+    if (!file_) return;
+    // Closed first, so that nothing still buffered can land after the cut.
+    const int fd = ::dup(::fileno(file_.get()));
+    std::fclose(file_.release());
+    if (fd < 0) return;
+    [[maybe_unused]] const int cut = ::ftruncate(fd, startSize_);
+    ::close(fd);
 }
 
 bool GbkTextFile::writeLine(std::string_view utf8) {
@@ -78,6 +92,13 @@ bool GbkTextFile::writeLine(std::string_view utf8) {
 
 bool GbkTextFile::close() {
     if (!file_) return false;
+    // A full disk may only show when the buffered lines reach it.
+    if (std::fflush(file_.get()) != 0) {
+        const int error = errno;
+        abandon();
+        errno = error;
+        return false;
+    }
     std::FILE* f = file_.release();
     return std::fclose(f) == 0;
 }

@@ -25,13 +25,18 @@ public:
     bool isOpen() const { return file_ != nullptr; }
     // Writes the line converted to GBK, then CR LF.
     bool writeLine(std::string_view utf8);
+    // True when every line reached the file. When not, an appended file is
+    // cut back to what it held before: a failed append adds nothing.
     bool close();
+    // Closes the file without what this object added to it.
+    void abandon();
 
 private:
     struct Closer {
         void operator()(std::FILE* f) const { std::fclose(f); }
     };
     std::unique_ptr<std::FILE, Closer> file_;
+    long startSize_ = 0;  // the file's size when opened
 };
 
 }  // namespace pemblor::tools

@@ -13,7 +13,7 @@ LogSaveResult appendListToLog(const ui::Dialog& dialog, int listId, const std::f
     for (std::size_t i = 0; i < n; ++i) {
         if (!file.writeLine(dialog.item(listId, i))) {
             const int error = errno;
-            file.close();
+            file.abandon();
             return {LogSave::WriteFailed, error};
         }
     }

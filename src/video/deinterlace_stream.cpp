@@ -1,5 +1,6 @@
 #include "video/deinterlace_stream.hpp"
 
+#include <cerrno>
 #include <fstream>
 #include <istream>
 #include <ostream>
@@ -7,6 +8,8 @@
 #include <system_error>
 #include <vector>
 
+#include "common/input_file.hpp"
+#include "common/replacing_file.hpp"
 #include "video/chroma_422_to_420.hpp"
 #include "video/deinterlace.hpp"
 
@@ -94,26 +97,37 @@ DeinterlaceStreamResult deinterlaceFile(const std::filesystem::path& in, const s
     DeinterlaceStreamResult result;
     result.error = checkDeinterlaceStreamOptions(options);
     if (!result.error.empty()) return result;
-    std::ifstream input(in, std::ios::binary);
-    if (!input) {
-        result.error = "cannot open " + in.string();
+    // A pipe is a fine input; a folder opens as a stream that reads nothing.
+    std::error_code ec;
+    if (std::filesystem::is_directory(in, ec)) {
+        result.error = in.string() + ": is a folder, not a file";
         return result;
     }
-    std::error_code ec;
-    if (std::filesystem::equivalent(in, out, ec)) {
+    std::ifstream input(in, std::ios::binary);
+    if (!input) {
+        result.error = in.string() + ": " + common::systemReason(errno);
+        return result;
+    }
+    if (common::sameFile(in, out)) {
         result.error = "input and output are the same file";
         return result;
     }
-    std::ofstream output(out, std::ios::binary | std::ios::trunc);
-    if (!output) {
-        result.error = "cannot create " + out.string();
+    // OUT is replaced only by a complete result: a failure leaves it as it was.
+    common::ReplacingFile file;
+    if (!file.open(out)) {
+        result.error = file.errorText();
         return result;
     }
+    std::ofstream output(file.temporaryPath(), std::ios::binary | std::ios::trunc);
     result = deinterlaceStream(input, output, options);
     output.close();
     if (result.ok && !output) {
         result.ok = false;
-        result.error = "cannot finish writing " + out.string();
+        result.error = out.string() + ": " + common::systemReason(errno ? errno : EIO);
+    }
+    if (result.ok && !file.commit()) {
+        result.ok = false;
+        result.error = file.errorText();
     }
     return result;
 }

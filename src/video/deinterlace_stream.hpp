@@ -49,7 +49,8 @@ std::string checkDeinterlaceStreamOptions(const DeinterlaceStreamOptions& option
 DeinterlaceStreamResult deinterlaceStream(std::istream& in, std::ostream& out, const DeinterlaceStreamOptions& options);
 
 // The same from file in to file out. The options are checked, and in is
-// opened, before out is created or emptied; in and out must be different files.
+// opened, before out is touched; in and out must be different files. out is
+// replaced only when every picture was written: a failure leaves it as it was.
 DeinterlaceStreamResult deinterlaceFile(const std::filesystem::path& in, const std::filesystem::path& out,
                                         const DeinterlaceStreamOptions& options);
 

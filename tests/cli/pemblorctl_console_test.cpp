@@ -73,7 +73,7 @@ TEST_F(PemblorctlTest, ScriptFromStandardInputAndScriptErrors) {
     EXPECT_EQ(ok.out, "OPEN 102\nMSG Cann't open device KS-VECWDM !\nCLOSE 102 2\n");
     const auto err = runCommand("printf 'click 1000\\nclick nothing\\n' | " + ctl("console --script - 2>&1"));
     EXPECT_EQ(err.status, 2);
-    EXPECT_THAT(err.out, HasSubstr("ERROR 2: no control 'nothing' in dialog 102"));
+    EXPECT_THAT(err.out, HasSubstr("pemblorctl: standard input:2: no control 'nothing' in dialog 102\n"));
 }
 
 // `make run` without a display: the demo script on the cards of scripts/run-cards.ini.
@@ -98,8 +98,8 @@ TEST_F(PemblorctlTest, HeadlessDemoOfMakeRunWalksBothCards) {
 TEST_F(PemblorctlTest, ListShowsEveryCardThatOpens) {
     const auto r = runCommand(ctl("--cards 3,30 list"));
     EXPECT_EQ(r.status, 0);
-    EXPECT_THAT(r.out, ::testing::MatchesRegex("Dev3 .*KSVECWDM3 .*serial SIM2026-0003 .*slot 6\n"
-                                               "Dev30 .*KSVECWDM30 .*slot 33\n"));
+    EXPECT_THAT(r.out, ::testing::MatchesRegex("Dev3 .*KSVECWDM3 .*serial SIM2026-0003 .*slot 6 simulated\n"
+                                               "Dev30 .*KSVECWDM30 .*slot 33 simulated\n"));
     const auto none = runCommand(ctl("--cards '' list"));
     EXPECT_EQ(none.out, "no device found\n");
 }

@@ -52,6 +52,8 @@ std::string buildLine() {
     EXPECT_THAT(line, MatchesRegex("pemblorctl " PEMBLOR_VERSION R"( \(commit ([0-9a-f]{12}(-dirty)?|unknown)\))"));
     return "Report made by " + line;
 }
+// Every report of simulated cards ends by saying so.
+const std::string kSimulated = "pemblorctl: report: the cards are simulated\n";
 
 TEST_F(ReportCommand, OneDevicePrintsItsReportAndWritesNoLog) {
     const auto r = runCommand(ctl("--cards 0,2 report --device 2"));
@@ -67,7 +69,7 @@ TEST_F(ReportCommand, OneDevicePrintsItsReportAndWritesNoLog) {
     EXPECT_EQ(out[4], "DevInf: 0 Genneral Inf=0 Length=256 RCount=256");
     EXPECT_EQ(std::count_if(out.begin(), out.end(), [](const std::string& l) { return l.rfind("DevInf: ", 0) == 0; }),
               15);
-    EXPECT_EQ(err(), "");
+    EXPECT_EQ(err(), kSimulated);
     EXPECT_FALSE(std::filesystem::exists(root / "Pemblor.LOG"));
 }
 
@@ -75,7 +77,7 @@ TEST_F(ReportCommand, AllDevicesWithLogAppendsWhatItPrints) {
     const std::string cmd = ctl("--cards 0,2 --support-email help@example.org report --all --log");
     const auto first = runCommand(cmd);
     ASSERT_EQ(first.status, 0) << err();
-    EXPECT_EQ(err(), "Please send file " + (root / "Pemblor.LOG").string() + " to Email: help@example.org\n");
+    EXPECT_EQ(err(), "Please send file " + (root / "Pemblor.LOG").string() + " to Email: help@example.org\n" + kSimulated);
     auto out = lines(first.out);
     ASSERT_EQ(out.back(), buildLine());
     out.pop_back();  // the log holds the console's lines alone
@@ -108,7 +110,7 @@ TEST_F(ReportCommand, MissingDeviceNoCardAndBadArguments) {
     const auto missing = runCommand(ctl("--cards 0 report --device 3"));
     EXPECT_EQ(missing.status, 1);
     EXPECT_EQ(missing.out, "");
-    EXPECT_EQ(err(), "Cann't open device KS-VECWDM !\n");
+    EXPECT_EQ(err(), "Cann't open device KS-VECWDM !\npemblorctl: report: Dev3: can't be opened\n");
 
     const auto none = runCommand(ctl("--cards '' report"));
     EXPECT_EQ(none.status, 0);

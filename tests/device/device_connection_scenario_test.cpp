@@ -227,13 +227,20 @@ TEST(ConsoleWindow, InitialStateAndLabels) {
 }
 
 TEST(ScriptHost, ErrorsStopTheScriptWithStatusTwo) {
-    const auto unknown = runConsoleScript("click 1000\nfrobnicate\nclick 1002\n", cards({0}));
+    const auto unknown = runConsoleScript("click 1000\nclick 4242\nclick 1002\n", cards({0}));
     EXPECT_EQ(unknown.exitCode, 2);
-    EXPECT_EQ(unknown.err, "ERROR 2: unknown command 'frobnicate'\n");
+    EXPECT_EQ(unknown.err, "ERROR 2: no control '4242' in dialog 102\n");
     // The line after the error never ran: no close line.
     EXPECT_THAT(unknown.out, ElementsAre("OPEN 102", "CLEAR", ::testing::StartsWith("LINE Open Dev"), "CLOSE 102 2"));
+    // A line of the wrong form refuses the whole script: the console does not even open.
+    const auto refused = runConsoleScript("click 1000\nfrobnicate\n", cards({0}));
+    EXPECT_EQ(refused.err, "ERROR 2: unknown command 'frobnicate'\n");
+    EXPECT_THAT(refused.out, ::testing::IsEmpty());
+    // Ids past 16 bits once wrapped onto OK; an empty name once toggled a box.
     for (const char* bad : {"click \"No Such Button\"\n", "click 4242\n", "select 1027 32\n", "select 1027 \"Dev99\"\n",
-                            "wait soon\n", "settext 1014 unquoted\n", "print\n", "answer maybe\n"}) {
+                            "wait soon\n", "settext 1014 unquoted\n", "print\n", "answer maybe\n",
+                            "click 4294967297\n", "click -1\n", "click \"\"\n", "wait 9223372036854775807\n",
+                            "wait 86400001\n"}) {
         const auto run = runConsoleScript(bad, cards({0}));
         EXPECT_EQ(run.exitCode, 2) << bad;
         EXPECT_THAT(run.err, ::testing::StartsWith("ERROR 1: ")) << bad;

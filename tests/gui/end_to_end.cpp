@@ -40,6 +40,9 @@ private slots:
             QTimer::singleShot(0, &view, [&] {
                 QVERIFY(QTest::qWaitForWindowExposed(&view));
                 aboutEntry = !view.actions().isEmpty();
+                // Simulated cards are said under the controls; the dialog keeps its own size.
+                QCOMPARE(view.statusText(), QStringLiteral("Simulated cards: no real card is in use"));
+                QCOMPARE(view.widget(kOutputList)->geometry().bottom() < view.height() - 10, true);
                 auto* device = qobject_cast<QComboBox*>(view.widget(kDevice));
                 QCOMPARE(device->currentText(), QStringLiteral("Dev0"));
                 QTest::mouseClick(view.widget(kOpenDev), Qt::LeftButton);

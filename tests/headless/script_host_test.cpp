@@ -121,10 +121,10 @@ TEST(ScriptHost, PostedWorkRunsWhileTheScriptWaits) {
 }
 
 TEST(ScriptHost, ErrorInsideANestedDialogUnwindsEverything) {
-    Fixture f("click 10\nbogus\nclick 1\n");
+    Fixture f("click 10\nclick 4242\nclick 1\n");
     EXPECT_THAT(f.run(), ElementsAre("OPEN 102", "OPEN 130", "CLOSE 130 2", "LINE nested ended 2", "CLOSE 102 2"));
     EXPECT_EQ(f.host.exitCode(), 2);
-    EXPECT_EQ(f.err.str(), "ERROR 2: unknown command 'bogus'\n");
+    EXPECT_EQ(f.err.str(), "ERROR 2: no control '4242' in dialog 130\n");
 }
 
 }  // namespace

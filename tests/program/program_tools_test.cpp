@@ -42,7 +42,12 @@ TEST(ConvertTool, WritesTheImageBesideAndPrintsItsPath) {
     TempDir dir;
     writeFile(dir / "PROG.out", pattern(1000, 5));
     std::ostringstream out, err;
-    EXPECT_EQ(runConvertTool(dir / "PROG.out", out, err), 0);
+    // The pattern is no COFF executable: converted only when forced.
+    EXPECT_EQ(runConvertTool(dir / "PROG.out", out, err), 1);
+    EXPECT_EQ(out.str(), "");
+    EXPECT_FALSE(std::filesystem::exists(dir / "PROG.IMG"));
+    err.str("");
+    EXPECT_EQ(runConvertTool(dir / "PROG.out", out, err, true), 0);
     EXPECT_EQ(out.str(), (dir / "PROG.IMG").string() + "\n");
     EXPECT_EQ(err.str(), "");
     EXPECT_EQ(readFile(dir / "PROG.IMG"), scrambled(pattern(1000, 5)));
@@ -52,7 +57,7 @@ TEST(ConvertTool, FailuresPrintTheMessageAndExit1) {
     TempDir dir;
     std::ostringstream out, err;
     EXPECT_EQ(runConvertTool(dir / "gone.out", out, err), 1);
-    EXPECT_EQ(err.str(), (dir / "gone.out").string() + "Open file failed!\n");
+    EXPECT_EQ(err.str(), "pemblorctl: " + (dir / "gone.out").string() + ": No such file or directory\n");
     writeFile(dir / "prog.bin", pattern(10, 0));
     EXPECT_EQ(runConvertTool(dir / "prog.bin", out, err), 1);
     EXPECT_EQ(out.str(), "");
@@ -116,7 +121,7 @@ TEST(ImageToolResult, UnwritableOutputExits1) {
     writeFile(dir / "p.img", scrambled(CoffWriter(CoffLayout::kC1).add({.flags = kSectionCode, .data = {1}}).build()));
     std::ostringstream out, err;
     EXPECT_EQ(runImageTool({dir / "p.img", std::nullopt, dir / "no" / "such" / "p.out"}, out, err), 1);
-    EXPECT_EQ(err.str(), (dir / "no" / "such" / "p.out").string() + "Open file failed!\n");
+    EXPECT_EQ(err.str(), "pemblorctl: " + (dir / "no" / "such" / "p.out").string() + ": No such file or directory\n");
     EXPECT_EQ(lines(out.str()).at(0), "result 0");
 }
 

@@ -105,7 +105,7 @@ TEST(RecordingTools, InfoDecodesTheHeaderAndCountsPictures) {
     EXPECT_THAT(out.str(), HasSubstr("  finished:      no, cut off (the recording was not stopped)\n"));
     EXPECT_THAT(out.str(), HasSubstr("  header:        none, read as a bare H.264 stream\n  payload bytes: " +
                                      std::to_string(r.stream.size()) + "\n  marked blocks: 0 (skipped)\n" + units));
-    EXPECT_EQ(err.str(), (dir / "missing.264").string() + ": can't be read\n");
+    EXPECT_EQ(err.str(), (dir / "missing.264").string() + ": can't be read: No such file or directory\n");
 }
 
 // Opens a file with libavformat, decodes every picture with libavcodec:
@@ -175,7 +175,7 @@ TEST(RecordingTools, ExportPlaysBackEveryPictureOrRefusesWithAReason) {
     const struct {
         std::string in, out, why;
     } bad[] = {{"noise.264", "n.mp4", "noise.264: holds no H.264 pictures, nothing to export"},
-               {"missing.264", "m.mp4", "missing.264: can't be read"},
+               {"missing.264", "m.mp4", "missing.264: can't be read: No such file or directory"},
                {"whole.264", "o.avi", "o.avi: the output must end in .mp4 or .mkv"},
                {"whole.264", "nofolder/o.mp4", "o.mp4: can't be created: No such file or directory"}};
     for (const auto& b : bad) {

@@ -195,7 +195,7 @@ TEST(SimConfig, ReadsAFileAndNamesItInErrors) {
     ASSERT_TRUE(applySimConfig(file, settings, error)) << error;
     EXPECT_EQ(settings.cards.at(4).slot, 12u);
     EXPECT_FALSE(applySimConfig(dir / "missing.ini", settings, error));
-    EXPECT_EQ(error, (dir / "missing.ini").string() + ": cannot open the file");
+    EXPECT_EQ(error, (dir / "missing.ini").string() + ": No such file or directory");
     EXPECT_FALSE(applySimConfig(dir, settings, error));
     std::filesystem::remove_all(dir);
 }

@@ -143,8 +143,8 @@ TEST_F(SimReplay, PacedFetchesWaitForTheirTimeAndLoopsStartOver) {
 TEST_F(SimReplay, BadReplaysAreRefusedWithFileLineAndReason) {
     write("five.bin", "12345");
     const struct {
-        const char* text;
-        const char* expected;
+        std::string text;
+        std::string expected;
     } cases[] = {
         {"record 18 0 0 12\n", "r.txt:1: record before the first fetch"},
         {"area 1 0 00\n", "r.txt:1: area before the first fetch"},
@@ -161,9 +161,12 @@ TEST_F(SimReplay, BadReplaysAreRefusedWithFileLineAndReason) {
         {"fetch\narea 1 0 0g\n", "r.txt:2: 'g' is not a hex digit"},
         {"fetch\narea 1 0 012\n", "r.txt:2: odd number of hex digits"},
         {"fetch\narea 13 811007 00 00\n", "r.txt:2: 2 bytes at offset 811007 run past the end of the area of word 13"},
-        {"fetch\narea 9 0xFFFFFFFF 00\n", "r.txt:2: 1 bytes at offset 4294967295 run past the end"},
-        {"fetch\narea 13 811004 @five.bin\n", "r.txt:2: 5 bytes at offset 811004 run past the end"},
-        {"fetch\narea 1 0 @missing.bin\n", "r.txt:2: cannot open '"},
+        {"fetch\narea 9 0xFFFFFFFF 00\n", "r.txt:2: offset 4294967295 lies past the end of the area of word 9"},
+        {"fetch\narea 13 811004 @five.bin\n", "r.txt:2: '" + (dir_ / "five.bin").string() + "' holds 5 bytes, more than the 4 left"},
+        {"fetch\narea 1 0 @missing.bin\n", "r.txt:2: '" + (dir_ / "missing.bin").string() + "': No such file or directory"},
+        {"fetch\narea 1 0 @.\n", "r.txt:2: '" + (dir_ / ".").string() + "': is a folder, not a file"},
+        {"fetch\narea 1 0 \x1B[31m" + std::string(300, 'A') + "\n", "r.txt:2: '\\x1B' is not a hex digit"},
+        {"fetch\narea 1 0 00\n" + std::string(70000, '#') + "\n", "r.txt:3: the line is longer than 65536 bytes"},
         {"fetch\narea 1 0 @\n", "r.txt:2: '@' without a file name"},
         {"fetch\nplay\n", "r.txt:2: unknown item 'play' (rate, fetch, at, record or area)"},
         {"at 5\n", "r.txt:1: at before the first fetch"},
@@ -180,7 +183,8 @@ TEST_F(SimReplay, BadReplaysAreRefusedWithFileLineAndReason) {
         {"fetch\narea 1 0 0+4 five.bin\n", "r.txt:2: area takes FROM+N @PATH"},
         {"fetch\narea 1 0 0+x @five.bin\n", "r.txt:2: 'x' is not a 32-bit number"},
         {"fetch\narea 13 811007 0+2 @five.bin\n", "r.txt:2: 2 bytes at offset 811007 run past the end"},
-        {"fetch\narea 1 0 0+1 @sub\n", "r.txt:2: cannot open '"},
+        {"fetch\narea 1 0 0+1 @sub\n", "r.txt:2: '" + (dir_ / "sub").string() + "': is a folder"},
+        {"fetch\n" + std::string(60000, 'x') + "\n", "r.txt:2: unknown item '" + std::string(255, 'x') + "... (rate,"},
     };
     for (const auto& c : cases) {
         ReplayScript script;
@@ -197,7 +201,7 @@ TEST_F(SimReplay, BadReplaysAreRefusedWithFileLineAndReason) {
     EXPECT_EQ(error, "c.ini:2: " + (dir_ / "bad.txt").string() + ":2: record takes a code and three words: record CODE W1 W2 W3");
     EXPECT_FALSE(applySimConfigText("[card 0]\nreplay = " + (dir_ / "none.txt").string() + "\n", "c.ini", settings,
                                     error));
-    EXPECT_EQ(error.rfind("c.ini:2: " + (dir_ / "none.txt").string() + ": cannot open", 0), 0u) << error;
+    EXPECT_EQ(error.rfind("c.ini:2: " + (dir_ / "none.txt").string() + ": No such file or directory", 0), 0u) << error;
 }
 
 }  // namespace

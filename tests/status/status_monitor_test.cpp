@@ -128,6 +128,12 @@ TEST_F(StatusFixture, FullTickRollsAndWritesEveryLineExactly) {
     EXPECT_EQ(h.at(0).previews[0], 25u);
     EXPECT_EQ(h.at(1).bitRate[0], 0u);
     EXPECT_EQ(h.at(2).bitRate[2], 16384u);
+
+    // Lengths past 2^31 once showed as negative numbers.
+    set(c.lastEncodedLength, 0xFFFFFFFFu);
+    set(c.largestThisSecond, 0xFFFFFFFFu);
+    dlg.timer(kStatusTimer);
+    EXPECT_EQ(dlg.text(kReceptionLine), "S:0000 T:0005 E:0CDE G:0FFF P:0000 L:4294967295 M:4294967295 R:0k");
 }
 
 TEST_F(StatusFixture, FastTickWritesTheReceptionLineWithoutRolling) {

@@ -41,7 +41,8 @@ inline ScriptRun runConsoleScript(const std::string& script, sim::SimSettings se
     sim::SimTransport transport(std::move(settings));
     headless::ScriptHost host(in, out, err, std::move(root));
     driver::DriverLink link(transport);
-    {
+    // As pemblorctl does: a script with a line of the wrong form runs not at all.
+    if (host.load()) {
         // The video windows draw into the host's store, as in pemblorctl.
         if (!options.renderer) options.renderer = &host.renderer();
         if (video) video(options, host.renderer());

@@ -73,8 +73,8 @@ TEST(DeinterlaceCommand, BothHeightsAndBothLayouts) {
     }
     EXPECT_EQ(run("deinterlace " + (dir / "in.yuv").string() + " " + (dir / "x.yuv").string() + " --height 500",
                   dir / "log.txt"),
-              1);
-    EXPECT_EQ(read(dir / "log.txt"), "pemblorctl deinterlace: height must be a multiple of 8 from 16 to 4096\n");
+              2);
+    EXPECT_EQ(read(dir / "log.txt"), "pemblorctl: deinterlace: height must be a multiple of 8 from 16 to 4096\n");
     fs::remove_all(dir);
 }
 

@@ -176,7 +176,18 @@ TEST_F(DeinterlaceFile, NeverTruncatesTheInputOrAnOutputItCannotFill) {
 
     const auto noDir = deinterlaceFile(in, dir_ / "no" / "such" / "dir.yuv", {});
     EXPECT_FALSE(noDir.ok);
-    EXPECT_NE(noDir.error.find("cannot create"), std::string::npos);
+    EXPECT_NE(noDir.error.find("dir.yuv: No such file or directory"), std::string::npos) << noDir.error;
+
+    // A folder as input, and an input that ends inside its second picture:
+    // the output keeps what it held, and no temporary file is left beside it.
+    const auto folder = deinterlaceFile(dir_, kept, {});
+    EXPECT_EQ(folder.error, dir_.string() + ": is a folder, not a file");
+    Bytes cut = input;
+    cut.resize(input.size() + 100);
+    EXPECT_FALSE(deinterlaceFile(write("cut.yuv", cut), kept, {}).ok);
+    EXPECT_EQ(read(kept), text({1, 2, 3}));
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir_), {}), 3);  // in, kept, cut
+
 }
 
 }  // namespace

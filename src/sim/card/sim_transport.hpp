@@ -22,6 +22,7 @@ public:
     ~SimTransport() override;
 
     driver::DeviceHandle open(std::string_view path) override;
+    bool simulated() const override { return true; }
     driver::ControlResult control(driver::DeviceHandle handle, std::uint32_t code, std::span<const std::uint8_t> in,
                                   std::span<std::uint8_t> out) override;
     bool close(driver::DeviceHandle handle) override;

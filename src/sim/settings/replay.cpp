@@ -1,14 +1,14 @@
 #include "sim/settings/replay.hpp"
 
-#include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
-#include <fstream>
 #include <map>
+
+#include "common/input_file.hpp"
 
 #include "sim/card/sim_areas.hpp"
 #include "sim/settings/sim_text.hpp"
@@ -26,23 +26,29 @@ constexpr std::size_t kMaxRecords = 8;
 constexpr std::uint64_t kMaxAtMicros = 1ull << 40;
 constexpr double kMaxRate = 100000;
 
-// Reads a whole file of at most limit bytes.
-bool readFile(const std::filesystem::path& file, std::uintmax_t limit, std::string& bytes, std::string& reason) {
-    std::error_code ec;
-    const auto size = std::filesystem::file_size(file, ec);
-    std::ifstream in(file, std::ios::binary);
-    if (ec || !in) {
-        reason = "cannot open '" + file.string() + "'";
+// A file's bytes for an area: its size is taken first, so that a file too
+// big for the room left in the area is refused before any of it is read.
+bool readAreaFile(const std::filesystem::path& file, std::size_t room, std::vector<std::uint8_t>& bytes,
+                  std::string& reason) {
+    common::InputFile in;
+    if (!in.open(file, reason)) {
+        reason = "'" + file.string() + "': " + reason;
         return false;
     }
-    if (size > limit) {
-        reason = "'" + file.string() + "' is larger than " + std::to_string(limit) + " bytes";
+    if (in.size() > room) {
+        reason = "'" + file.string() + "' holds " + std::to_string(in.size()) + " bytes, more than the " +
+                 std::to_string(room) + " left in the area";
         return false;
     }
-    bytes.resize(static_cast<std::size_t>(size));
-    if (!in.read(bytes.data(), static_cast<std::streamsize>(bytes.size()))) {
-        reason = "cannot read '" + file.string() + "'";
-        return false;
+    bytes.resize(static_cast<std::size_t>(in.size()));
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+        const long long n = in.read(bytes.data() + done, bytes.size() - done);
+        if (n <= 0) {
+            reason = "cannot read '" + file.string() + "': " + common::systemReason(n < 0 ? errno : EIO);
+            return false;
+        }
+        done += static_cast<std::size_t>(n);
     }
     return true;
 }
@@ -96,14 +102,13 @@ bool readRate(std::string_view text, double& rate, std::string& reason) {
 
 // A data file named by @PATH, opened once however many areas read from it.
 std::shared_ptr<const ReplayData> openData(const std::filesystem::path& path, std::string& reason) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    struct stat st {};
-    if (fd < 0 || ::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        if (fd >= 0) ::close(fd);
-        reason = "cannot open '" + path.string() + "'";
+    common::InputFile in;
+    if (!in.open(path, reason)) {
+        reason = "'" + path.string() + "': " + reason;
         return nullptr;
     }
-    return std::make_shared<const ReplayData>(fd, static_cast<std::uint64_t>(st.st_size), path.string());
+    const std::uint64_t size = in.size();
+    return std::make_shared<const ReplayData>(in.release(), size, path.string());
 }
 
 class ReplayReader {
@@ -217,7 +222,12 @@ private:
             reason = "area word " + std::string(word) + " names no area (1, 5, 9 or 13)";
             return false;
         }
-        if (!bytesOf(trimBlanks(rest), a, reason)) return false;
+        if (a.offset > size) {
+            reason = "offset " + std::to_string(a.offset) + " lies past the end of the area of word " +
+                     std::to_string(a.word) + " (" + std::to_string(size) + " bytes)";
+            return false;
+        }
+        if (!bytesOf(trimBlanks(rest), size - a.offset, a, reason)) return false;
         if (a.offset > size || a.size() > size - a.offset) {
             reason = std::to_string(a.size()) + " bytes at offset " + std::to_string(a.offset) +
                      " run past the end of the area of word " + std::to_string(a.word) + " (" +
@@ -233,7 +243,7 @@ private:
         return true;
     }
 
-    bool bytesOf(std::string_view data, ReplayArea& a, std::string& reason) {
+    bool bytesOf(std::string_view data, std::size_t room, ReplayArea& a, std::string& reason) {
         std::vector<std::uint8_t>& bytes = a.bytes;
         if (data.empty()) {
             reason = "area without bytes";
@@ -247,11 +257,8 @@ private:
             reason = "'@' without a file name";
             return false;
         }
-        const std::filesystem::path path = folder_ / std::filesystem::path(name);
-        std::string content;
-        if (!readFile(path, kMaxReplayBytes, content, reason)) return false;
-        bytes.assign(content.begin(), content.end());
-        return true;
+        return readAreaFile(folder_ / std::filesystem::path(name), std::min(room, kMaxReplayBytes - total_), bytes,
+                            reason);
     }
 
     // FROM+N @PATH: read when handed out, checked against the file now.
@@ -344,8 +351,10 @@ bool readReplayText(std::string_view text, std::string_view fileName, const std:
         text = end == std::string_view::npos ? std::string_view{} : text.substr(end + 1);
         ++lineNumber;
         std::string reason;
-        if (!reader.line(withoutComment(line), reason)) {
-            error = std::string(fileName) + ":" + std::to_string(lineNumber) + ": " + reason;
+        const bool tooLong = line.size() > common::kMaxTextLine;
+        if (tooLong) reason = "the line is longer than " + std::to_string(common::kMaxTextLine) + " bytes";
+        if (tooLong || !reader.line(withoutComment(line), reason)) {
+            error = std::string(fileName) + ":" + std::to_string(lineNumber) + ": " + common::shownText(reason);
             return false;
         }
     }
@@ -356,9 +365,8 @@ bool readReplayText(std::string_view text, std::string_view fileName, const std:
 
 bool readReplay(const std::filesystem::path& file, ReplayScript& script, std::string& error) {
     std::string text, reason;
-    std::error_code ec;
-    if (std::filesystem::is_directory(file, ec) || !readFile(file, kMaxReplayText, text, reason)) {
-        error = file.string() + ": " + (reason.empty() ? "cannot open the file" : reason);
+    if (!common::readRegularFile(file, kMaxReplayText, text, reason)) {
+        error = common::shownText(file.string() + ": " + reason);
         return false;
     }
     return readReplayText(text, file.string(), file.parent_path(), script, error);

@@ -1,7 +1,8 @@
 // The --sim-config reader. Every key is one row of kKeys: a new setting is a
 // field in CardSettings, a reader function and a row, nothing else.
-#include <fstream>
 #include <set>
+
+#include "common/input_file.hpp"
 
 #include "sim/settings/sim_settings.hpp"
 #include "sim/settings/sim_text.hpp"
@@ -361,8 +362,10 @@ public:
             text = end == std::string_view::npos ? std::string_view{} : text.substr(end + 1);
             ++lineNumber;
             std::string reason;
-            if (!readLine(trimBlanks(withoutComment(line)), lineNumber, reason)) {
-                error = fileName_ + ":" + std::to_string(lineNumber) + ": " + reason;
+            const bool tooLong = line.size() > common::kMaxTextLine;
+            if (tooLong) reason = "the line is longer than " + std::to_string(common::kMaxTextLine) + " bytes";
+            if (tooLong || !readLine(trimBlanks(withoutComment(line)), lineNumber, reason)) {
+                error = fileName_ + ":" + std::to_string(lineNumber) + ": " + common::shownText(reason);
                 return false;
             }
         }
@@ -466,23 +469,9 @@ bool applySimConfigText(std::string_view text, std::string_view fileName, SimSet
 }
 
 bool applySimConfig(const std::filesystem::path& file, SimSettings& settings, std::string& error) {
-    std::error_code ec;
-    std::ifstream in(file, std::ios::binary);
-    if (std::filesystem::is_directory(file, ec) || !in) {
-        error = file.string() + ": cannot open the file";
-        return false;
-    }
-    std::string text;
-    char chunk[4096];
-    while (in.read(chunk, sizeof chunk) || in.gcount() > 0) {
-        text.append(chunk, static_cast<std::size_t>(in.gcount()));
-        if (text.size() > kMaxConfigSize) {
-            error = file.string() + ": the file is larger than 1 MiB";
-            return false;
-        }
-    }
-    if (in.bad()) {
-        error = file.string() + ": cannot read the file";
+    std::string text, reason;
+    if (!common::readRegularFile(file, kMaxConfigSize, text, reason)) {
+        error = common::shownText(file.string() + ": " + reason);
         return false;
     }
     return applySimConfigText(text, file.string(), settings, error);

@@ -1,0 +1,89 @@
+#include "cli_conventions.hpp"
+
+#include <algorithm>
+#include <iostream>
+#include <streambuf>
+
+namespace pemblor::cli {
+
+namespace {
+
+// Puts the program's name before each line it passes on to standard error.
+class PrefixedLines final : public std::streambuf {
+protected:
+    int overflow(int c) override {
+        if (c == traits_type::eof()) return traits_type::not_eof(c);
+        if (atLineStart_) std::cerr << "pemblorctl: ";
+        atLineStart_ = c == '\n';
+        std::cerr.put(static_cast<char>(c));
+        return c;
+    }
+    int sync() override {
+        std::cerr.flush();
+        return 0;
+    }
+
+private:
+    bool atLineStart_ = true;
+};
+
+}  // namespace
+
+std::ostream& errorLines() {
+    static PrefixedLines lines;
+    static std::ostream out(&lines);
+    return out;
+}
+
+int fail(std::string_view subject, std::string_view reason, int status) {
+    std::cerr << "pemblorctl: ";
+    if (!subject.empty()) std::cerr << subject << ": ";
+    std::cerr << reason << '\n';
+    return status;
+}
+
+namespace {
+
+std::size_t editDistance(std::string_view a, std::string_view b) {
+    std::vector<std::size_t> row(b.size() + 1);
+    for (std::size_t j = 0; j <= b.size(); ++j) row[j] = j;
+    for (std::size_t i = 1; i <= a.size(); ++i) {
+        std::size_t diagonal = row[0];
+        row[0] = i;
+        for (std::size_t j = 1; j <= b.size(); ++j) {
+            const std::size_t above = row[j];
+            row[j] = std::min({row[j] + 1, row[j - 1] + 1, diagonal + (a[i - 1] == b[j - 1] ? 0 : 1)});
+            diagonal = above;
+        }
+    }
+    return row[b.size()];
+}
+
+}  // namespace
+
+std::string nearestName(std::string_view word, const std::vector<std::string>& candidates) {
+    std::string best;
+    std::size_t bestDistance = 0;
+    for (const std::string& c : candidates) {
+        const std::size_t d = editDistance(word, c);
+        if (best.empty() || d < bestDistance) {
+            best = c;
+            bestDistance = d;
+        }
+    }
+    // More edits than half the word: a different word, not a typo.
+    return bestDistance * 2 <= std::max<std::size_t>(word.size(), 2) ? best : std::string();
+}
+
+std::string isoLocalTime(std::time_t t) {
+    std::tm local{};
+    localtime_r(&t, &local);
+    char text[40];
+    std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%S%z", &local);
+    // %z gives +0100; ISO 8601's extended form wants +01:00.
+    std::string s(text);
+    if (s.size() >= 5) s.insert(s.size() - 2, ":");
+    return s;
+}
+
+}  // namespace pemblor::cli
