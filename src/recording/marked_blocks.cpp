@@ -39,6 +39,7 @@ void MarkedBlockFilter::scan(std::span<const std::uint8_t> bytes, bool last) {
             return;
         }
         ++marked_;
+        if (markedSink_) markedSink_(bytes.subspan(at).first<kMarkedBlockSize>());
         from = at + kMarkedBlockSize;
     }
     // The last three bytes may begin a block that the next piece completes.

@@ -19,8 +19,10 @@ inline constexpr std::size_t kMarkedBlockSize = 16;
 class MarkedBlockFilter {
 public:
     using Sink = std::function<void(std::span<const std::uint8_t>)>;
+    // Each whole marked block taken out, in stream order.
+    using MarkedSink = std::function<void(std::span<const std::uint8_t, kMarkedBlockSize>)>;
 
-    explicit MarkedBlockFilter(Sink sink) : sink_(std::move(sink)) {}
+    explicit MarkedBlockFilter(Sink sink, MarkedSink marked = {}) : sink_(std::move(sink)), markedSink_(std::move(marked)) {}
 
     void push(std::span<const std::uint8_t> bytes);
     // The end of the payload: what is held back goes out. A marked block cut
@@ -34,6 +36,7 @@ private:
     void scan(std::span<const std::uint8_t> bytes, bool last);
 
     Sink sink_;
+    MarkedSink markedSink_;
     std::vector<std::uint8_t> held_;  // at most one block's bytes, carried across pieces
     std::vector<std::uint8_t> joined_;
     std::uint64_t marked_ = 0;

@@ -24,9 +24,7 @@ namespace {
 constexpr std::array<int, kChannelCount> kChannelLines = {kChan1Line, kChan2Line, kChan3Line, kChan4Line};
 constexpr std::size_t kChannelStatusSize = 32;
 constexpr std::uint32_t kTwelveBits = 0xFFF;
-// The card counts what it had to drop, the console fetching too slowly, in
-// this word of category 1 (ErrorC's "D").
-constexpr std::size_t kDroppedRecordsWord = 10;
+using driver::kDroppedItemsWord;
 
 // One status line, formatted into a buffer of its own, so a tick allocates
 // nothing for its labels.
@@ -200,8 +198,8 @@ private:
     // nothing to compare with (first tick, another device, a failed read).
     std::uint32_t droppedSinceLastTick(std::span<const std::uint8_t> counters, std::uint32_t bytes) {
         const std::uint64_t device = console_.link().context().device().value;
-        const bool known = bytes >= (kDroppedRecordsWord + 1) * 4;
-        const std::uint32_t now = known ? loadU32(counters, kDroppedRecordsWord * 4) : 0;
+        const bool known = bytes >= (kDroppedItemsWord + 1) * 4;
+        const std::uint32_t now = known ? loadU32(counters, kDroppedItemsWord * 4) : 0;
         const bool comparable = known && haveDropped_ && device == droppedDevice_;
         const std::uint32_t delta = comparable ? now - lastDropped_ : 0;
         haveDropped_ = known;
