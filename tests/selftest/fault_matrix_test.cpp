@@ -3,7 +3,10 @@
 // it makes meaningless, and passes every other one; a healthy card passes all.
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
 #include <set>
+#include <thread>
 #include <vector>
 
 #include "sim_self_test.hpp"
@@ -20,6 +23,7 @@ struct FaultCase {
     std::vector<std::string> skipped;
     const char* meaning = "";           // found in the first failure's meaning
     double seconds = 1.5;               // of reception
+    bool reboot = false;
 };
 
 // Every row of the stream group but reception itself.
@@ -38,8 +42,11 @@ std::vector<std::string> joined(std::vector<std::string> a, const std::vector<st
 const FaultCase kCases[] = {
     {"Healthy", "", {}, {}},
     {"InService", "dsp = running", {}, kInService},
+    {"InServiceRebooted", "dsp = running", {}, {"close.channels"}, "", 1.5, true},
     {"StuckMemory", "stuck = 0xC05 0xFB, 0x81400003 0", {"memory.onchip", "memory.external"}, {},
      "byte 0x00000C05 reads FB after writing FF: stuck memory cell"},
+    {"MemoryReadsRefused", "fail = 0x222050", {"memory.onchip", "memory.external"}, {},
+     "the read at 0x00000000 was refused (128 refused in all)"},
     {"WindowUnreadable", "fail = 0x222014", {"memory.bars"}, {}, "bar 0 does not answer"},
     {"OldDriver", "version = 0x01070604", {"driver.version"}, {}, "driver too old"},
     {"MappingRefused", "map = refuse", {"driver.mapping"}, kNoStream, "refused the address mapping"},
@@ -69,6 +76,8 @@ const FaultCase kCases[] = {
     {"MappingKept", "fail = 0x222410", {"close.device"}, {}, "did not take the address mapping back"},
 };
 
+void PrintTo(const FaultCase& c, std::ostream* os) { *os << c.name; }
+
 bool named(const std::string& row, const std::vector<std::string>& names) {
     for (const std::string& n : names) {
         if (n.ends_with('.') ? row.starts_with(n) : row == n) return true;
@@ -83,6 +92,7 @@ TEST_P(FaultMatrix, FailsExactlyTheChecksTheFaultExplains) {
     pemblor::testing::TempDir dir;
     Options options;
     options.seconds = c.seconds;
+    options.reboot = c.reboot;
     const CheckTable table = testing::selfTestOfSimulatedCard(c.settings, options, dir);
     ASSERT_EQ(table.notRun, "");
     ASSERT_EQ(table.rows.size(), kRowCount);
@@ -106,6 +116,60 @@ TEST_P(FaultMatrix, FailsExactlyTheChecksTheFaultExplains) {
     if (firstFailure) {
         EXPECT_NE(firstFailure->meaning.find(c.meaning), std::string::npos) << firstFailure->meaning;
     }
+}
+
+// A driver whose wait for the data event hangs once reception is asked to
+// stop: the receive thread can't end, and the close says so.
+class HangingWaits final : public driver::Transport {
+public:
+    explicit HangingWaits(driver::Transport& inner) : inner_(inner) {}
+    driver::DeviceHandle open(std::string_view path) override { return inner_.open(path); }
+    driver::ControlResult control(driver::DeviceHandle h, std::uint32_t code, std::span<const std::uint8_t> in,
+                                  std::span<std::uint8_t> out) override {
+        const driver::ControlResult r = inner_.control(h, code, in, out);
+        if (code == driver::kFetchNotifications) hangIfStopping();
+        return r;
+    }
+    bool close(driver::DeviceHandle h) override { return inner_.close(h); }
+    driver::EventHandle createEvent() override { return inner_.createEvent(); }
+    // Only the stop signals through the transport; the card signals its own way.
+    bool signalEvent(driver::EventHandle e) override {
+        stopping_ = true;
+        return inner_.signalEvent(e);
+    }
+    // The receive thread's requests: held up past the stop's 3 s once it has begun.
+    driver::WaitResult waitEvent(driver::EventHandle e, int timeoutMs) override {
+        const driver::WaitResult r = inner_.waitEvent(e, timeoutMs);
+        hangIfStopping();
+        return r;
+    }
+    bool closeEvent(driver::EventHandle e) override { return inner_.closeEvent(e); }
+    std::span<std::uint8_t> area(driver::DeviceHandle h, std::uint32_t word) override { return inner_.area(h, word); }
+
+private:
+    void hangIfStopping() {
+        if (stopping_.exchange(false)) std::this_thread::sleep_for(std::chrono::milliseconds(3500));
+    }
+
+    driver::Transport& inner_;
+    std::atomic<bool> stopping_{false};
+};
+
+TEST(FaultMatrix, AReceiveThreadHeldUpInTheDriverFailsTheClose) {
+    pemblor::testing::TempDir dir;
+    sim::SimTransport cards(sim::SimSettings::withCards({0}));
+    HangingWaits hanging(cards);
+    Options options;
+    options.quick = true;
+    options.seconds = 1;
+    options.root = dir.path();
+    const CheckTable table = runSelfTest(hanging, options);
+    std::vector<std::string> failed;
+    for (const CheckRow& row : table.rows) {
+        if (row.outcome == Outcome::kFail) failed.push_back(row.name + ": " + row.meaning);
+    }
+    EXPECT_EQ(failed, std::vector<std::string>{
+                          "close.reception: the receive thread is held up in a driver request: the driver hangs"});
 }
 
 INSTANTIATE_TEST_SUITE_P(Faults, FaultMatrix, ::testing::ValuesIn(kCases),
