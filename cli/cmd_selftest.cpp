@@ -68,14 +68,16 @@ struct Output {
 };
 
 bool sameFile(const std::string& a, const std::string& b) {
-    struct stat sa {}, sb {};
+    struct stat sa {
+    }, sb{};
     return ::stat(a.c_str(), &sa) == 0 && ::stat(b.c_str(), &sb) == 0 && sa.st_dev == sb.st_dev &&
            sa.st_ino == sb.st_ino;
 }
 
 // Opens the outputs before the test, so that a bad path costs no test run.
 std::optional<int> openOutputs(Output& json, Output& junit, const std::string& program) {
-    if (json.toStdout() && junit.toStdout()) return usage("--json, --junit", "only one of them can be - (standard output)");
+    if (json.toStdout() && junit.toStdout())
+        return usage("--json, --junit", "only one of them can be - (standard output)");
     for (Output* out : {&json, &junit}) {
         if (out->name.empty() || out->toStdout()) continue;
         if (!program.empty() && sameFile(out->name, program)) return usage(out->name, "is the program to load");
@@ -161,7 +163,8 @@ int runSelfTest(CliContext& context, const SelfTestArgs& args) {
         std::fprintf(out, "%s\n", selftest::summaryLine(table).c_str());
         std::fflush(out);
     }
-    const bool written = writeOutput(json, selftest::tableJson(table)) & writeOutput(junit, selftest::tableJUnit(table));
+    const bool written =
+        writeOutput(json, selftest::tableJson(table)) & writeOutput(junit, selftest::tableJUnit(table));
     if (!written && status == 0) status = 1;
     return status;
 }

@@ -92,7 +92,8 @@ void SelfTestWindow::start(bool quick) {
         hooks.stop = &stopFlag_;
         hooks.delivered = setup_.delivered;
         hooks.row = [this](const selftest::CheckRow& row) {
-            QMetaObject::invokeMethod(this, [this, row] { addRow(row); }, Qt::QueuedConnection);
+            QMetaObject::invokeMethod(
+                this, [this, row] { addRow(row); }, Qt::QueuedConnection);
         };
         selftest::CheckTable table = selftest::runSelfTest(*setup_.transport, options, hooks);
         QMetaObject::invokeMethod(
@@ -110,8 +111,9 @@ void SelfTestWindow::addRow(const selftest::CheckRow& row) {
     const int r = table_->rowCount();
     table_->insertRow(r);
     const QString time = row.outcome == selftest::Outcome::kSkip ? QString() : QString::number(row.seconds, 'f', 3);
-    const QString cells[kColumns] = {toQt(row.name), toQt(selftest::outcomeName(row.outcome)), toQt(row.measured),
-                                     toQt(row.limit), time, toQt(row.meaning)};
+    const QString cells[kColumns] = {
+        toQt(row.name),   toQt(selftest::outcomeName(row.outcome)), toQt(row.measured), toQt(row.limit), time,
+        toQt(row.meaning)};
     for (int c = 0; c < kColumns; ++c) {
         auto* item = new QTableWidgetItem(cells[c]);
         if (c == kCheck) item->setToolTip(toQt(row.title));
@@ -148,9 +150,8 @@ bool SelfTestWindow::save(const std::filesystem::path& path) {
 
 void SelfTestWindow::askAndSave() {
     if (!setup_.host) return;
-    const auto path = setup_.host->saveFile(
-        {"JSON Files(*.json)|*.json|JUnit XML Files(*.xml)|*.xml||", "json",
-         "selftest-dev" + std::to_string(setup_.device) + ".json"});
+    const auto path = setup_.host->saveFile({"JSON Files(*.json)|*.json|JUnit XML Files(*.xml)|*.xml||", "json",
+                                             "selftest-dev" + std::to_string(setup_.device) + ".json"});
     if (path) save(*path);
 }
 
@@ -167,8 +168,8 @@ SelfTestWindow* showSelfTest(QWidget& owner, app::Console& console, SelfTestSetu
     const bool open = console.link().context().isOpen();
     setup.device = open ? console.openDeviceNumber() : std::max(0, d.selection(kDevice));
     if (d.checked(kRecvData)) {
-        console.host().messageBox(&d, "Reception runs on Dev" + std::to_string(setup.device) +
-                                          ": untick RecvData before the self-test.");
+        console.host().messageBox(
+            &d, "Reception runs on Dev" + std::to_string(setup.device) + ": untick RecvData before the self-test.");
         return nullptr;
     }
     auto* window = new SelfTestWindow(std::move(setup), &owner);  // deleted when closed

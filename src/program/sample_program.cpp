@@ -31,10 +31,13 @@ std::vector<std::uint8_t> sampleProgram() {
         // Code on chip from address 0: 2 KiB of words 0x5A000000, 0x5A000001, ...
         .add({.address = 0x00000000, .flags = kSectionCode, .data = words(0x5A000000, 512), .name = ".text"})
         // A banner in external memory, clear of the two message areas at 0x80000000 and 0x8000A000.
-        .add({.address = 0x80010000, .flags = kSectionData, .data = text("pemblor sample DSP program", 64),
+        .add({.address = 0x80010000,
+              .flags = kSectionData,
+              .data = text("pemblor sample DSP program", 64),
               .name = ".const"})
         // Two records of initialised data, one on chip, one off chip.
-        .add({.address = 0, .flags = kSectionCopy | kSectionData,
+        .add({.address = 0,
+              .flags = kSectionCopy | kSectionData,
               .data = copyRecords({{0x00008000, {0x11111111, 0x22222222, 0x33333333, 0x44444444}},
                                    {0x80020000, {0xC0DE0001, 0xC0DE0002}}}),
               .name = ".cinit"})

@@ -22,7 +22,8 @@ public:
     // Each whole marked block taken out, in stream order.
     using MarkedSink = std::function<void(std::span<const std::uint8_t, kMarkedBlockSize>)>;
 
-    explicit MarkedBlockFilter(Sink sink, MarkedSink marked = {}) : sink_(std::move(sink)), markedSink_(std::move(marked)) {}
+    explicit MarkedBlockFilter(Sink sink, MarkedSink marked = {})
+        : sink_(std::move(sink)), markedSink_(std::move(marked)) {}
 
     void push(std::span<const std::uint8_t> bytes);
     // The end of the payload: what is held back goes out. A marked block cut

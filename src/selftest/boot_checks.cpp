@@ -49,9 +49,9 @@ Finding runningFinding(Run& run) {
     const std::string limit = printfLine("<= %d ms", limitMs);
     const auto waits = driver::waitForDspRunning(run.link(), dsp::kStartPolls, [&run](int ms) { run.sleep(ms); });
     if (!waits)
-        return fail("not running", limit,
-                    printfLine("the DSP did not run its program within %d ms: the DSP or the program is faulty",
-                               limitMs));
+        return fail(
+            "not running", limit,
+            printfLine("the DSP did not run its program within %d ms: the DSP or the program is faulty", limitMs));
     run.card().running = true;
     return pass(printfLine("%d ms", *waits * driver::kDspPollIntervalMs), limit);
 }
@@ -87,7 +87,8 @@ Finding switchesFinding(Run& run) {
         answered += run.link().switchSubChannel(ch, true) ? 1 : 0;
     }
     const std::string measured = printfLine("%d of 8", answered);
-    if (answered != 8) return fail(measured, "8 of 8", "the driver does not answer the channel switches: channels stay off");
+    if (answered != 8)
+        return fail(measured, "8 of 8", "the driver does not answer the channel switches: channels stay off");
     run.card().channelsOn = true;
     return pass(measured, "8 of 8");
 }
@@ -125,7 +126,8 @@ void bootChecks(Run& run) {
     bool interrupted = false;
     run.check("boot.interrupt", "interrupt answered", [&] {
         interrupted = link.interruptDsp();
-        if (!interrupted) return fail("refused", "answered", "the driver refused the interrupt: the program cannot start");
+        if (!interrupted)
+            return fail("refused", "answered", "the driver refused the interrupt: the program cannot start");
         return pass("answered", "answered");
     });
     if (interrupted)

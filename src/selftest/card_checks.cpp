@@ -34,8 +34,7 @@ Finding mappingCheck(Run& run) {
                                driver::kFullPreviewWord}) {
         if (!link.mappedArea(word).empty()) ++areas;
     }
-    if (areas != 4)
-        return fail(printfLine("%d areas", areas), limit, "the mapping names areas the driver cannot show");
+    if (areas != 4) return fail(printfLine("%d areas", areas), limit, "the mapping names areas the driver cannot show");
     run.card().mapped = true;
     return pass("4 areas", limit);
 }
@@ -74,7 +73,8 @@ Finding serialCheck(const driver::CardIdentity& id) {
     if (id.serial.empty()) return fail("empty", limit, "the card has no serial number: its identity memory is blank");
     const std::string shown = id.printableSerial();
     if (shown != id.serial)
-        return fail("\"" + shown + "\"", limit, "the serial number holds unprintable bytes: its identity memory is damaged");
+        return fail("\"" + shown + "\"", limit,
+                    "the serial number holds unprintable bytes: its identity memory is damaged");
     return pass("\"" + shown + "\"", limit);
 }
 
@@ -114,9 +114,8 @@ bool driverChecks(Run& run, driver::CardIdentity& identity) {
 }
 
 void identityChecks(Run& run, const driver::CardIdentity& first) {
-    run.check("identity.stable", "version and hardware words the same twice", [&] {
-        return stableCheck(first, driver::CardIdentity::read(run.link()));
-    });
+    run.check("identity.stable", "version and hardware words the same twice",
+              [&] { return stableCheck(first, driver::CardIdentity::read(run.link())); });
     run.check("identity.serial", "serial number printable", [&] { return serialCheck(first); });
     run.check("identity.slot", "bus slot as the driver says", [&] { return slotCheck(first); });
 }

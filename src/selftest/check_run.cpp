@@ -35,8 +35,9 @@ void Run::check(std::string_view name, std::string_view title, const std::functi
     }
     const auto start = std::chrono::steady_clock::now();
     Finding found = fn();
-    CheckRow row{std::string(name), std::string(title), found.outcome, std::move(found.measured),
-                 std::move(found.limit), 0, std::move(found.meaning)};
+    CheckRow row{std::string(name),         std::string(title),     found.outcome,
+                 std::move(found.measured), std::move(found.limit), 0,
+                 std::move(found.meaning)};
     row.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     // A card that no longer answers explains the failure better than the check does.
     if (row.outcome == Outcome::kFail && !vanished_ && link_.context().isOpen() && !cardAnswers()) {
@@ -72,9 +73,13 @@ bool Run::cardAnswers() {
 }
 
 std::string grouped(std::uint64_t n) {
-    std::string digits = std::to_string(n);
-    for (int at = static_cast<int>(digits.size()) - 3; at > 0; at -= 3) digits.insert(static_cast<std::size_t>(at), ",");
-    return digits;
+    const std::string digits = std::to_string(n);
+    std::string out;
+    for (std::size_t i = 0; i < digits.size(); ++i) {
+        if (i > 0 && (digits.size() - i) % 3 == 0) out += ',';
+        out += digits[i];
+    }
+    return out;
 }
 
 }  // namespace pemblor::selftest

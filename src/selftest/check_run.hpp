@@ -24,9 +24,9 @@ Finding fail(std::string measured, std::string limit, std::string meaning);
 
 // What the card is known to be, as the checks go.
 struct CardState {
-    bool inService = false;   // its program ran when the test began
-    bool mapped = false;      // all four areas of the address mapping
-    bool running = false;     // the DSP runs its program
+    bool inService = false;  // its program ran when the test began
+    bool mapped = false;     // all four areas of the address mapping
+    bool running = false;    // the DSP runs its program
     bool dmaSet = false;
     bool channelsOn = false;  // every channel's encoding and pictures
 };

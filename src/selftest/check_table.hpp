@@ -16,13 +16,13 @@ enum class Outcome { kPass, kFail, kSkip };
 std::string_view outcomeName(Outcome outcome);
 
 struct CheckRow {
-    std::string name;       // "driver.version": the group, a dot, the check
-    std::string title;      // "driver version at least 0x01070605"
+    std::string name;   // "driver.version": the group, a dot, the check
+    std::string title;  // "driver version at least 0x01070605"
     Outcome outcome = Outcome::kSkip;
-    std::string measured;   // what was found, "0x01070605"
-    std::string limit;      // what it is held against, ">= 0x01070605"
-    double seconds = 0;     // time the check took
-    std::string meaning;    // a failure's (or a skip's) one line of explanation
+    std::string measured;  // what was found, "0x01070605"
+    std::string limit;     // what it is held against, ">= 0x01070605"
+    double seconds = 0;    // time the check took
+    std::string meaning;   // a failure's (or a skip's) one line of explanation
 
     // The part of the name before the dot.
     std::string_view group() const;
@@ -39,15 +39,15 @@ enum class Verdict {
 struct CheckTable {
     int device = 0;
     std::string devicePath;
-    std::string program;       // what the boot loads
+    std::string program;  // what the boot loads
     bool quick = false;
     bool reboot = false;
     double streamSeconds = 0;
     std::time_t started = 0;
     std::time_t finished = 0;
-    double elapsed = 0;        // seconds from start to finish
+    double elapsed = 0;  // seconds from start to finish
     std::vector<CheckRow> rows;
-    std::string notRun;        // why the self-test could not run; empty when it ran
+    std::string notRun;  // why the self-test could not run; empty when it ran
     bool interrupted = false;
 
     Verdict verdict() const;

@@ -33,7 +33,8 @@ Finding receptionFinding(const ReceptionEnd& end) {
     switch (end.ended) {
         case capture::ReceiveThread::Ended::kJoined: return pass(measured, "thread ended");
         case capture::ReceiveThread::Ended::kParked:
-            return fail(measured, "thread ended", "the receive thread is held up in a driver request: the driver hangs");
+            return fail(measured, "thread ended",
+                        "the receive thread is held up in a driver request: the driver hangs");
         case capture::ReceiveThread::Ended::kBusy: break;
     }
     return fail(measured, "thread ended", "the receive thread is held up in a write: the data root's disk hangs");
@@ -46,8 +47,7 @@ Finding deviceFinding(Run& run) {
     link.unmapAddresses();
     const bool mappingKept = askMapping && !link.mappedArea(driver::kStreamAreaWord).empty();
     if (!link.closeDevice()) return fail("not closed", "closed", "the platform did not close the device");
-    if (mappingKept)
-        return fail("mapping kept", "closed", "the driver did not take the address mapping back");
+    if (mappingKept) return fail("mapping kept", "closed", "the driver did not take the address mapping back");
     return pass("closed", "closed");
 }
 
@@ -63,7 +63,8 @@ Finding answersFinding(Run& run) {
     if (!answered) return fail("no answer", "answers", "the card no longer answers after the test");
     // A card in service must be left running.
     if (run.card().inService && !running)
-        return fail(printfLine("state %u", state), "running, as found", "the card in service no longer runs its program");
+        return fail(printfLine("state %u", state), "running, as found",
+                    "the card in service no longer runs its program");
     return pass(run.card().inService ? "answers, running" : "answers", "answers");
 }
 

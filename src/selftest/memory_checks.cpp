@@ -27,9 +27,9 @@ Finding partFinding(const memory::MemoryPartResult& part) {
         return fail(measured, "0 bad",
                     printfLine("the read at 0x%08X was refused (%u refused in all): the memory window does not answer",
                                f.address, part.refused));
-    return fail(measured, "0 bad",
-                printfLine("byte 0x%08X reads %02X after writing %02X: stuck memory cell", f.address, f.read,
-                           f.written));
+    return fail(
+        measured, "0 bad",
+        printfLine("byte 0x%08X reads %02X after writing %02X: stuck memory cell", f.address, f.read, f.written));
 }
 
 Finding barsFinding(driver::DriverLink& link) {

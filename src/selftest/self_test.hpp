@@ -44,11 +44,11 @@ std::shared_ptr<const Program> readProgram(const std::filesystem::path& path, st
 
 struct Options {
     int device = 0;
-    bool quick = false;            // no memory test
-    double seconds = kDefaultSeconds;  // of reception
+    bool quick = false;                      // no memory test
+    double seconds = kDefaultSeconds;        // of reception
     std::shared_ptr<const Program> program;  // none: the sample program
-    bool reboot = false;           // reset and boot a card in service too
-    std::filesystem::path root;    // the data root
+    bool reboot = false;                     // reset and boot a card in service too
+    std::filesystem::path root;              // the data root
 };
 
 // Payload bytes per stream slot.

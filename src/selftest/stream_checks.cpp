@@ -33,7 +33,9 @@ constexpr double kRateTolerance = 0.10;
 
 constexpr const char* kReception = "stream.reception";
 
-Clock::duration seconds(double s) { return std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(s)); }
+Clock::duration seconds(double s) {
+    return std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(s));
+}
 constexpr const char* kReceptionTitle = "reception on every channel";
 
 std::string slotName(std::size_t slot) { return resources::console::kStreamItems[slot]; }
@@ -209,12 +211,12 @@ private:
         video::FfmpegDecoders decoders;
         StreamFileFacts& f = facts_[slot];
         f = readStreamFile(common::mapConsolePath(folder_, capture::streamFileName(run_.options().device, slot)), width,
-                           height, decoders,
-                           run_.hooks().stop);
+                           height, decoders, run_.hooks().stop);
         common::add(hub_->stats().slotTable[slot].decodeErrors, f.errors());
         const std::string limit = printfLine("0 errors, %dx%d", width, height);
         if (!f.read) return fail("unreadable", limit, "the recording cannot be read back or decoded");
-        if (f.decodable == 0) return fail("no picture", limit, "no whole picture from an IDR picture on: the stream never came");
+        if (f.decodable == 0)
+            return fail("no picture", limit, "no whole picture from an IDR picture on: the stream never came");
         if (f.missing > 0)
             return fail(printfLine("%u pictures missing", f.missing), limit,
                         "pictures lost between two IDR pictures: the card drops pictures of this stream");
@@ -261,12 +263,14 @@ private:
             total += f.payloadBytes;
             const std::string name = slotName(s);
             if (!f.finished)
-                return fail(name + " unfinished", limit, name + "'s recording was not finished: its header has no end time");
+                return fail(name + " unfinished", limit,
+                            name + "'s recording was not finished: its header has no end time");
             // The hub counts what the card announced, 32 bits that wrap.
             const std::uint32_t counted = common::read(hub_->stats().slotTable[s].byteAccumulator);
             if (counted != static_cast<std::uint32_t>(f.payloadBytes))
-                return fail(name + ": " + grouped(f.payloadBytes) + " written", grouped(counted) + " announced",
-                            name + ": blocks announced but not whole in their record: the card hands out malformed records");
+                return fail(
+                    name + ": " + grouped(f.payloadBytes) + " written", grouped(counted) + " announced",
+                    name + ": blocks announced but not whole in their record: the card hands out malformed records");
             if (after && (*after)[s] - (*deliveredBefore_)[s] != f.payloadBytes)
                 return fail(name + ": " + grouped(f.payloadBytes) + " written",
                             grouped((*after)[s] - (*deliveredBefore_)[s]) + " handed out",
@@ -285,10 +289,12 @@ private:
         }
         measured += "/s";
         if (!missing.empty())
-            return fail(measured, "> 0 each",
-                        printfLine("%s: no preview picture in %.1f s: its preview never comes", missing.c_str(), seconds_));
+            return fail(
+                measured, "> 0 each",
+                printfLine("%s: no preview picture in %.1f s: its preview never comes", missing.c_str(), seconds_));
         if (previews_.misfits() > 0)
-            return fail(measured, "> 0 each", "a preview picture larger than its place: the driver's areas are too small");
+            return fail(measured, "> 0 each",
+                        "a preview picture larger than its place: the driver's areas are too small");
         return pass(measured, "> 0 each");
     }
 
@@ -296,7 +302,8 @@ private:
         const std::uint32_t n = previews_.fullSize();
         const std::string measured = printfLine("%.1f/s", (n - fullSizeAtWindow_) / windowSeconds_);
         if (n == 0)
-            return fail(measured, "> 0", printfLine("no full-size picture in %.1f s: the full-size path is dead", seconds_));
+            return fail(measured, "> 0",
+                        printfLine("no full-size picture in %.1f s: the full-size path is dead", seconds_));
         return pass(measured, "> 0");
     }
 
@@ -304,7 +311,8 @@ private:
         const std::uint32_t lines = linesFrom(debugPath_, debugBefore_);
         const std::string measured = printfLine("%u lines", lines);
         if (lines == 0)
-            return fail(measured, "> 0", printfLine("no debug line in %.1f s: the DSP sends no debug records", seconds_));
+            return fail(measured, "> 0",
+                        printfLine("no debug line in %.1f s: the DSP sends no debug records", seconds_));
         return pass(measured, "> 0");
     }
 

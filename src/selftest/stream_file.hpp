@@ -15,17 +15,17 @@
 namespace pemblor::selftest {
 
 struct StreamFileFacts {
-    bool read = false;             // the file opened and was read to its end
-    bool finished = false;         // its header is there and carries an end time
+    bool read = false;      // the file opened and was read to its end
+    bool finished = false;  // its header is there and carries an end time
     std::uint64_t payloadBytes = 0;
-    std::uint32_t pictures = 0;    // access units holding a picture
-    std::uint32_t decodable = 0;   // of them, given to the decoder
-    std::uint32_t decoded = 0;     // pictures the decoder gave back whole
-    std::uint32_t wrongSize = 0;   // of them, not of the expected size
+    std::uint32_t pictures = 0;   // access units holding a picture
+    std::uint32_t decodable = 0;  // of them, given to the decoder
+    std::uint32_t decoded = 0;    // pictures the decoder gave back whole
+    std::uint32_t wrongSize = 0;  // of them, not of the expected size
     // Pictures the running picture numbers of the marked blocks call for
     // between two IDR pictures, but that are not there.
     std::uint32_t missing = 0;
-    int width = 0;                 // of the last picture given back
+    int width = 0;  // of the last picture given back
     int height = 0;
 
     // Pictures given to the decoder that did not come back whole.

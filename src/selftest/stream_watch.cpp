@@ -1,13 +1,10 @@
 #include "selftest/stream_watch.hpp"
 
 #include <algorithm>
-#include <thread>
 
 #include "video/preview_picture.hpp"
 
 namespace pemblor::selftest {
-
-void RunHost::sleep(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
 
 void RunHost::post(std::function<void()> fn) {
     const std::lock_guard lock(mutex_);

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <deque>
 #include <functional>
+#include <iostream>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -15,34 +16,24 @@
 
 #include "common/receive_stats.hpp"
 #include "common/stream_consumers.hpp"
-#include "ui/host.hpp"
+#include "ui/text_host.hpp"
 
 namespace pemblor::selftest {
 
 using Clock = std::chrono::steady_clock;
 
 // The hub's host on the self-test's own thread: posted work waits until the
-// test drains it, so a report from the receive thread never runs inside it.
-class RunHost final : public ui::Host {
+// test drains it, so a report from the receive thread never runs inside the
+// hub's own lock, as it would with a text host's posting at once.
+class RunHost final : public ui::TextHost {
 public:
-    explicit RunHost(std::filesystem::path root) : root_(std::move(root)) {}
+    explicit RunHost(std::filesystem::path root) : TextHost(std::cerr, std::move(root)) {}
 
-    void messageBox(ui::Dialog*, std::string_view) override {}
-    std::optional<std::filesystem::path> openFile(const ui::FileRequest&) override { return std::nullopt; }
-    std::optional<std::filesystem::path> saveFile(const ui::FileRequest&) override { return std::nullopt; }
-    int runModal(ui::Dialog&) override { return 0; }
-    void setTimer(ui::Dialog&, int, int) override {}
-    void killTimer(ui::Dialog&, int) override {}
-    void sleep(int ms) override;
-    ui::LocalTime now() override { return ui::systemLocalTime(); }
-    const std::filesystem::path& root() const override { return root_; }
     void post(std::function<void()> fn) override;
-
     // Runs what was posted so far.
     void drain();
 
 private:
-    std::filesystem::path root_;
     std::mutex mutex_;
     std::deque<std::function<void()>> posted_;
 };

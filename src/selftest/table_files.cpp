@@ -43,23 +43,25 @@ std::string tableJson(const CheckTable& table) {
                           {"seconds", rounded(row.seconds)},
                           {"meaning", row.meaning}});
     }
-    nlohmann::ordered_json doc = {
-        {"version", PEMBLOR_VERSION},
-        {"device", table.device},
-        {"path", table.devicePath},
-        {"options",
-         {{"quick", table.quick}, {"seconds", table.streamSeconds}, {"program", table.program}, {"reboot", table.reboot}}},
-        {"started", isoTime(table.started)},
-        {"finished", isoTime(table.finished)},
-        {"seconds", rounded(table.elapsed)},
-        {"result", verdictName(table.verdict())},
-        {"exit_status", table.exitStatus()},
-        {"not_run", table.notRun},
-        {"summary",
-         {{"passed", table.count(Outcome::kPass)},
-          {"failed", table.count(Outcome::kFail)},
-          {"skipped", table.count(Outcome::kSkip)}}},
-        {"checks", checks}};
+    nlohmann::ordered_json doc = {{"version", PEMBLOR_VERSION},
+                                  {"device", table.device},
+                                  {"path", table.devicePath},
+                                  {"options",
+                                   {{"quick", table.quick},
+                                    {"seconds", table.streamSeconds},
+                                    {"program", table.program},
+                                    {"reboot", table.reboot}}},
+                                  {"started", isoTime(table.started)},
+                                  {"finished", isoTime(table.finished)},
+                                  {"seconds", rounded(table.elapsed)},
+                                  {"result", verdictName(table.verdict())},
+                                  {"exit_status", table.exitStatus()},
+                                  {"not_run", table.notRun},
+                                  {"summary",
+                                   {{"passed", table.count(Outcome::kPass)},
+                                    {"failed", table.count(Outcome::kFail)},
+                                    {"skipped", table.count(Outcome::kSkip)}}},
+                                  {"checks", checks}};
     // Replaced, not refused: a card's text may hold bytes that are not UTF-8.
     return doc.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace) + "\n";
 }
@@ -107,7 +109,8 @@ std::string tableJUnit(const CheckTable& table) {
             suite.attribute("skipped") = suite.attribute("skipped").as_int() + 1;
             c.append_child("skipped").append_attribute("message") = row.meaning.c_str();
         }
-        c.append_child("system-out").text() = (row.title + ": measured " + row.measured + ", limit " + row.limit).c_str();
+        c.append_child("system-out").text() =
+            (row.title + ": measured " + row.measured + ", limit " + row.limit).c_str();
     }
     std::ostringstream out;
     doc.save(out, "  ", pugi::format_default, pugi::encoding_utf8);

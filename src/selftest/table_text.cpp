@@ -25,10 +25,9 @@ std::string summaryLine(const CheckTable& table) {
     if (!table.notRun.empty()) return "self-test not run: " + table.notRun;
     std::string verdict(verdictName(table.verdict()));
     for (char& c : verdict) c = static_cast<char>(c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c);
-    return common::printfLine("%zu checks on %s: %zu passed, %zu failed, %zu skipped in %.1f s: %s",
-                              table.rows.size(), table.devicePath.c_str(), table.count(Outcome::kPass),
-                              table.count(Outcome::kFail), table.count(Outcome::kSkip), table.elapsed,
-                              verdict.c_str());
+    return common::printfLine("%zu checks on %s: %zu passed, %zu failed, %zu skipped in %.1f s: %s", table.rows.size(),
+                              table.devicePath.c_str(), table.count(Outcome::kPass), table.count(Outcome::kFail),
+                              table.count(Outcome::kSkip), table.elapsed, verdict.c_str());
 }
 
 std::vector<std::string> tableLines(const CheckTable& table) {

@@ -44,7 +44,8 @@ TEST_F(SelfTestCommand, BadInputIsOneLineAndStatus2) {
     } cases[] = {
         {"--device 40", "", "pemblorctl: --device: 40 is not a device number (0 to 31)"},
         {"--device 5", "", "pemblorctl: \\\\.\\KSVECWDM5: no such device"},
-        {"", "fail = 0x222404 0x222440", "pemblorctl: \\\\.\\KSVECWDM0: opens, but does not answer as the card's driver"},
+        {"", "fail = 0x222404 0x222440",
+         "pemblorctl: \\\\.\\KSVECWDM0: opens, but does not answer as the card's driver"},
         {"--program " + (dir / "text.IMG").string(), "",
          "pemblorctl: " + (dir / "text.IMG").string() + ": not a DSP program image"},
         {"--json /nonexistent-folder/t.json", "", "pemblorctl: /nonexistent-folder/t.json: No such file or directory"},

@@ -68,7 +68,8 @@ TEST(SelfTestTable, JsonCarriesEveryRowAndTheVerdict) {
     EXPECT_THAT(doc["version"].get<std::string>(), MatchesRegex(R"([0-9]+\.[0-9]+\.[0-9]+)"));
     EXPECT_EQ(doc["device"], 3);
     EXPECT_EQ(doc["path"], t.devicePath);
-    EXPECT_THAT(doc["started"].get<std::string>(), MatchesRegex(R"([0-9]{4}-[0-9]{2}-[0-9]{2}T[0-9]{2}:[0-9]{2}:[0-9]{2}[+-][0-9]{2}:[0-9]{2})"));
+    EXPECT_THAT(doc["started"].get<std::string>(),
+                MatchesRegex(R"([0-9]{4}-[0-9]{2}-[0-9]{2}T[0-9]{2}:[0-9]{2}:[0-9]{2}[+-][0-9]{2}:[0-9]{2})"));
     EXPECT_EQ(doc["result"], "fail");
     EXPECT_EQ(doc["exit_status"], 1);
     EXPECT_EQ(doc["options"]["quick"], true);
@@ -105,7 +106,8 @@ TEST(SelfTestTable, JUnitHasTheSchemasRequiredElementsAndCounts) {
         groups.push_back(suite.attribute("name").value());
         expectAttributes(suite, {"name", "tests", "failures", "errors", "skipped", "time", "timestamp", "hostname",
                                  "id", "package"});
-        EXPECT_THAT(suite.attribute("timestamp").value(), MatchesRegex(R"([0-9]{4}-[0-9]{2}-[0-9]{2}T[0-9]{2}:[0-9]{2}:[0-9]{2})"));
+        EXPECT_THAT(suite.attribute("timestamp").value(),
+                    MatchesRegex(R"([0-9]{4}-[0-9]{2}-[0-9]{2}T[0-9]{2}:[0-9]{2}:[0-9]{2})"));
         int inSuite = 0;
         for (const pugi::xml_node c : suite.children("testcase")) {
             ++inSuite;
