@@ -12,6 +12,7 @@
 #include <optional>
 
 #include "cli_context.hpp"
+#include "common/printf_line.hpp"
 #include "common/replacing_file.hpp"
 #include "driver/card_identity.hpp"
 #include "selftest/self_test.hpp"
@@ -55,8 +56,20 @@ void installStopHandlers() {
     sigaction(SIGTERM, &sa, nullptr);
 }
 
+// What the operator typed, as a message may echo it: control bytes as \xNN,
+// and no longer than a line.
+std::string echoed(std::string_view text) {
+    constexpr std::size_t kLongest = 160;
+    std::string out;
+    for (const char c : text.substr(0, kLongest)) {
+        const auto u = static_cast<unsigned char>(c);
+        out += u < 0x20 || u == 0x7F ? common::printfLine("\\x%02X", u) : std::string(1, c);
+    }
+    return text.size() > kLongest ? out + "..." : out;
+}
+
 int usage(const std::string& subject, const std::string& reason) {
-    std::cerr << "pemblorctl: " << subject << ": " << reason << "\n";
+    std::cerr << "pemblorctl: " << echoed(subject) << ": " << reason << "\n";
     return 2;
 }
 
@@ -132,7 +145,7 @@ int runSelfTest(CliContext& context, const SelfTestArgs& args) {
         char* end = nullptr;
         seconds = std::strtod(args.seconds.c_str(), &end);
         if (end == args.seconds.c_str() || *end != '\0' || !(seconds > 0 && seconds <= kMaxSeconds))
-            return usage("--seconds", "'" + args.seconds + "' is not a number of seconds from 0 to 3600");
+            return usage("--seconds", "'" + echoed(args.seconds) + "' is not a number of seconds from 0 to 3600");
     }
     selftest::Options options;
     options.device = args.device;

@@ -128,6 +128,8 @@ public:
             skipFrom(run_, 1, "reception did not start");
             return std::nullopt;
         }
+        for (std::size_t s = 0; s < kSlotCount; ++s)
+            pictureTimes_[s] = std::make_unique<PictureTimes>(streamPath(s));
         watch();
         const auto stopAt = Clock::now();
         ReceptionEnd end;
@@ -153,7 +155,8 @@ private:
         std::optional<Clock::time_point> until;
         while (!run_.stopRequested()) {
             const auto now = Clock::now();
-            arrivals_.look(hub_->stats(), now);
+            arrivals_.look(hub_->stats());
+            for (auto& times : pictureTimes_) times->look(now);
             if (!until && (arrivals_.allStarted() || now >= deadline)) {
                 until = now + seconds(run_.options().seconds);
                 markWindow(now);
@@ -210,8 +213,7 @@ private:
         const int height = main ? capture::kRecordingHeight : capture::kRecordingHeight / 2;
         video::FfmpegDecoders decoders;
         StreamFileFacts& f = facts_[slot];
-        f = readStreamFile(common::mapConsolePath(folder_, capture::streamFileName(run_.options().device, slot)), width,
-                           height, decoders, run_.hooks().stop);
+        f = readStreamFile(streamPath(slot), width, height, decoders, run_.hooks().stop);
         common::add(hub_->stats().slotTable[slot].decodeErrors, f.errors());
         const std::string limit = printfLine("0 errors, %dx%d", width, height);
         if (!f.read) return fail("unreadable", limit, "the recording cannot be read back or decoded");
@@ -233,16 +235,20 @@ private:
         const double expected = capture::kRecordingPictureRate;
         const std::string limit =
             printfLine("%.1f-%.1f/s", expected * (1 - kRateTolerance), expected * (1 + kRateTolerance));
-        const std::uint32_t pictures = facts_[slot].pictures;
-        const double active = arrivals_.activeSeconds(slot);
-        if (pictures < 2 || active <= 0)
-            return fail(printfLine("%u pictures", pictures), limit, "too few pictures arrived to tell a rate");
-        const double rate = (pictures - 1) / active;
+        const std::optional<double> measuredRate = pictureTimes_[slot]->rate();
+        if (!measuredRate)
+            return fail(printfLine("%u pictures", facts_[slot].pictures), limit,
+                        "too few pictures arrived to tell a rate");
+        const double rate = *measuredRate;
         const std::string measured = printfLine("%.1f/s", rate);
         if (std::abs(rate - expected) <= expected * kRateTolerance) return pass(measured, limit);
         return fail(measured, limit,
                     rate < expected ? "too few pictures: the card loses them or runs slow"
                                     : "too many pictures: the card's picture clock runs fast");
+    }
+
+    std::filesystem::path streamPath(std::size_t slot) const {
+        return common::mapConsolePath(folder_, capture::streamFileName(run_.options().device, slot));
     }
 
     Finding droppedFinding() {
@@ -323,6 +329,7 @@ private:
     std::shared_ptr<capture::ReceptionHub> hub_;
     PreviewCounter previews_;
     Arrivals arrivals_;
+    std::array<std::unique_ptr<PictureTimes>, kSlotCount> pictureTimes_;
     std::filesystem::path debugPath_;
     std::optional<std::uint32_t> droppedBefore_;
     std::optional<SlotBytes> deliveredBefore_;

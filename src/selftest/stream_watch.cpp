@@ -1,7 +1,11 @@
 #include "selftest/stream_watch.hpp"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <algorithm>
 
+#include "capture/recording_header.hpp"
 #include "video/preview_picture.hpp"
 
 namespace pemblor::selftest {
@@ -31,27 +35,59 @@ void PreviewCounter::showPreviewFrame(std::uint32_t channel, std::span<std::uint
         previews_[channel].fetch_add(1);
 }
 
-void Arrivals::look(const common::ReceiveStats& stats, Clock::time_point now) {
-    for (std::size_t slot = 0; slot < common::kSlotCount; ++slot) {
-        const std::uint32_t blocks = common::read(stats.slotTable[slot].blockCount);
-        if (blocks == blocks_[slot]) continue;
-        blocks_[slot] = blocks;
-        if (!first_[slot]) first_[slot] = now;
-        last_[slot] = now;
+namespace {
+constexpr auto kShortestSpan = std::chrono::milliseconds(250);
+constexpr std::size_t kMostPictures = 400;  // enough for a median; pairs stay few
+constexpr std::size_t kReadPiece = 64 * 1024;
+}  // namespace
+
+void Arrivals::look(const common::ReceiveStats& stats) {
+    started_ = static_cast<std::size_t>(std::count_if(stats.slotTable.begin(), stats.slotTable.end(), [](auto& s) {
+        return common::read(s.blockCount) != 0;
+    }));
+}
+
+PictureTimes::PictureTimes(const std::filesystem::path& file)
+    : fd_(::open(file.c_str(), O_RDONLY | O_CLOEXEC)),
+      splitter_([this](const recording::AccessUnit& unit) {
+          if (unit.picture) pictures_.push_back(now_);
+      }),
+      filter_([this](std::span<const std::uint8_t> bytes) { splitter_.push(bytes); }),
+      piece_(kReadPiece) {}
+
+PictureTimes::~PictureTimes() {
+    if (fd_ >= 0) ::close(fd_);
+}
+
+void PictureTimes::look(Clock::time_point now) {
+    now_ = now;
+    for (;;) {
+        const ssize_t n = fd_ < 0 ? 0 : ::read(fd_, piece_.data(), piece_.size());
+        if (n <= 0) return;
+        std::span<const std::uint8_t> got(piece_.data(), static_cast<std::size_t>(n));
+        // The header is no stream.
+        const std::size_t header = read_ < capture::kRecordingHeaderSize
+                                       ? std::min<std::size_t>(got.size(), capture::kRecordingHeaderSize - read_)
+                                       : 0;
+        read_ += got.size();
+        filter_.push(got.subspan(header));
     }
 }
 
-bool Arrivals::allStarted() const {
-    return std::all_of(first_.begin(), first_.end(), [](const auto& t) { return t.has_value(); });
-}
-
-bool Arrivals::anyStarted() const {
-    return std::any_of(first_.begin(), first_.end(), [](const auto& t) { return t.has_value(); });
-}
-
-double Arrivals::activeSeconds(std::size_t slot) const {
-    if (!first_[slot]) return 0;
-    return std::chrono::duration<double>(last_[slot] - *first_[slot]).count();
+std::optional<double> PictureTimes::rate() const {
+    const std::size_t step = pictures_.size() / kMostPictures + 1;
+    std::vector<double> rates;
+    for (std::size_t i = 0; i < pictures_.size(); i += step) {
+        for (std::size_t j = i + step; j < pictures_.size(); j += step) {
+            const auto span = pictures_[j] - pictures_[i];
+            if (span < kShortestSpan) continue;
+            rates.push_back(static_cast<double>(j - i) / std::chrono::duration<double>(span).count());
+        }
+    }
+    if (rates.empty()) return std::nullopt;
+    const auto middle = rates.begin() + static_cast<std::ptrdiff_t>(rates.size() / 2);
+    std::nth_element(rates.begin(), middle, rates.end());
+    return *middle;
 }
 
 }  // namespace pemblor::selftest

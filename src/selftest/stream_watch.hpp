@@ -7,6 +7,7 @@
 #include <chrono>
 #include <cstdint>
 #include <deque>
+#include <filesystem>
 #include <functional>
 #include <iostream>
 #include <mutex>
@@ -16,6 +17,8 @@
 
 #include "common/receive_stats.hpp"
 #include "common/stream_consumers.hpp"
+#include "recording/access_units.hpp"
+#include "recording/marked_blocks.hpp"
 #include "ui/text_host.hpp"
 
 namespace pemblor::selftest {
@@ -54,19 +57,42 @@ private:
     std::atomic<std::uint32_t> misfits_{0};
 };
 
-// When each slot's blocks arrived: looked at every few milliseconds.
+// Which slots have sent a block yet.
 class Arrivals {
 public:
-    void look(const common::ReceiveStats& stats, Clock::time_point now);
-    bool allStarted() const;
-    bool anyStarted() const;
-    // Seconds from a slot's first to its last arrival; 0 before two looks saw it grow.
-    double activeSeconds(std::size_t slot) const;
+    void look(const common::ReceiveStats& stats);
+    bool allStarted() const { return started_ == common::kSlotCount; }
+    bool anyStarted() const { return started_ > 0; }
 
 private:
-    std::array<std::uint32_t, common::kSlotCount> blocks_{};
-    std::array<std::optional<Clock::time_point>, common::kSlotCount> first_{};
-    std::array<Clock::time_point, common::kSlotCount> last_{};
+    std::size_t started_ = 0;
+};
+
+// When each picture of a stream arrived: its recording is read as reception
+// writes it, every few milliseconds, and each access unit noted as it
+// completes. The rate is the median of the rates between any two pictures at
+// least a quarter second apart: a pause of the machine and the burst that
+// catches up after it move only the few pairs around it.
+class PictureTimes {
+public:
+    explicit PictureTimes(const std::filesystem::path& file);
+    ~PictureTimes();
+    PictureTimes(const PictureTimes&) = delete;
+    PictureTimes& operator=(const PictureTimes&) = delete;
+
+    // Reads what reception has written since the last look.
+    void look(Clock::time_point now);
+    // Pictures a second; nothing before they span enough time.
+    std::optional<double> rate() const;
+
+private:
+    int fd_ = -1;
+    std::uint64_t read_ = 0;
+    Clock::time_point now_{};
+    std::vector<Clock::time_point> pictures_;
+    recording::AccessUnitSplitter splitter_;
+    recording::MarkedBlockFilter filter_;
+    std::vector<std::uint8_t> piece_;
 };
 
 }  // namespace pemblor::selftest

@@ -51,6 +51,7 @@ TEST_F(SelfTestCommand, BadInputIsOneLineAndStatus2) {
         {"--json /nonexistent-folder/t.json", "", "pemblorctl: /nonexistent-folder/t.json: No such file or directory"},
         {"--json - --junit -", "", "pemblorctl: --json, --junit: only one of them can be - (standard output)"},
         {"--seconds 0", "", "pemblorctl: --seconds: '0' is not a number of seconds from 0 to 3600"},
+        {"--seconds \"$(printf 'a\\tb')\"", "", "pemblorctl: --seconds: 'a\\x09b' is not a number of seconds"},
     };
     for (const auto& c : cases) {
         const auto r = runCommand(ctl(c.args, c.settings));
