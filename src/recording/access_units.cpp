@@ -1,6 +1,6 @@
 #include "recording/access_units.hpp"
 
-#include <climits>
+#include <algorithm>
 
 extern "C" {
 #include <libavcodec/avcodec.h>
@@ -75,10 +75,13 @@ AccessUnitSplitter::~AccessUnitSplitter() {
 }
 
 void AccessUnitSplitter::push(std::span<const std::uint8_t> bytes) {
+    constexpr std::size_t kPiece = 64 * 1024;
     while (!bytes.empty()) {
-        const int size = static_cast<int>(std::min<std::size_t>(bytes.size(), INT_MAX / 2));
-        parse(bytes.data(), size);
-        bytes = bytes.subspan(static_cast<std::size_t>(size));
+        const std::size_t size = std::min(bytes.size(), kPiece);
+        padded_.assign(size + AV_INPUT_BUFFER_PADDING_SIZE, 0);
+        std::copy_n(bytes.begin(), size, padded_.begin());
+        parse(padded_.data(), static_cast<int>(size));
+        bytes = bytes.subspan(size);
     }
 }
 

@@ -50,6 +50,9 @@ private:
     Sink sink_;
     AVCodecParserContext* parser_ = nullptr;
     AVCodecContext* context_ = nullptr;
+    // The parser reads past the end of what it is given: pieces are copied
+    // here, followed by zeroed padding, before it sees them.
+    std::vector<std::uint8_t> padded_;
 };
 
 }  // namespace pemblor::recording

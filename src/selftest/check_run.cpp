@@ -2,6 +2,7 @@
 
 #include <array>
 #include <chrono>
+#include <mutex>
 #include <thread>
 
 namespace pemblor::selftest {
@@ -20,7 +21,15 @@ Finding fail(std::string measured, std::string limit, std::string meaning) {
 }
 
 Run::Run(driver::Transport& transport, const Options& options, const Hooks& hooks)
-    : link_(transport), options_(options), hooks_(hooks) {}
+    : link_(std::make_unique<driver::DriverLink>(transport)), options_(options), hooks_(hooks) {}
+
+Run::~Run() {
+    if (!keepLink_) return;
+    static std::mutex mutex;
+    static std::vector<std::unique_ptr<driver::DriverLink>> kept;
+    const std::lock_guard lock(mutex);
+    kept.push_back(std::move(link_));
+}
 
 bool Run::stopRequested() const { return hooks_.stop && hooks_.stop->load(std::memory_order_relaxed); }
 
@@ -40,7 +49,7 @@ void Run::check(std::string_view name, std::string_view title, const std::functi
                  std::move(found.meaning)};
     row.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     // A card that no longer answers explains the failure better than the check does.
-    if (row.outcome == Outcome::kFail && !vanished_ && link_.context().isOpen() && !cardAnswers()) {
+    if (row.outcome == Outcome::kFail && !vanished_ && link_->context().isOpen() && !cardAnswers()) {
         vanished_ = true;
         row.meaning = std::string(kVanished) + " (" + row.meaning + ")";
     }
@@ -69,7 +78,7 @@ bool Run::cardAnswers() {
     std::array<std::uint8_t, 8> version{};
     std::uint32_t state = 0;
     std::array<std::uint8_t, 32> hardware{};
-    return link_.driverVersion(version) != 0 || link_.dspState(state) || link_.hardwareInfo(hardware) != 0;
+    return link_->driverVersion(version) != 0 || link_->dspState(state) || link_->hardwareInfo(hardware) != 0;
 }
 
 std::string grouped(std::uint64_t n) {

@@ -3,6 +3,7 @@
 // the options, the table so far, and what earlier checks found that later
 // ones depend on. Each group of checks is a function over a Run.
 #include <functional>
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -34,8 +35,14 @@ struct CardState {
 class Run {
 public:
     Run(driver::Transport& transport, const Options& options, const Hooks& hooks);
+    ~Run();
+    Run(const Run&) = delete;
+    Run& operator=(const Run&) = delete;
 
-    driver::DriverLink& link() { return link_; }
+    driver::DriverLink& link() { return *link_; }
+    // A receive thread was left behind in the driver: it keeps using the
+    // link, which therefore outlives the run (kept until the program ends).
+    void keepLinkForThreadLeftBehind() { keepLink_ = true; }
     const Options& options() const { return options_; }
     const Hooks& hooks() const { return hooks_; }
     CardState& card() { return card_; }
@@ -59,7 +66,8 @@ public:
 private:
     void record(CheckRow row);
 
-    driver::DriverLink link_;
+    std::unique_ptr<driver::DriverLink> link_;
+    bool keepLink_ = false;
     const Options& options_;
     const Hooks& hooks_;
     CardState card_;

@@ -24,6 +24,8 @@ CheckTable runSelfTest(driver::Transport& transport, const Options& options, con
             bootChecks(run);
             const std::optional<ReceptionEnd> reception = streamChecks(run);
             closeChecks(run, reception);
+            if (reception && reception->ended != capture::ReceiveThread::Ended::kJoined)
+                run.keepLinkForThreadLeftBehind();
         } else {
             run.link().closeDevice();  // not the card's driver: nothing to close but the handle
         }

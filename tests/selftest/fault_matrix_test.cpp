@@ -148,17 +148,24 @@ public:
 
 private:
     void hangIfStopping() {
-        if (stopping_.exchange(false)) std::this_thread::sleep_for(std::chrono::milliseconds(3500));
+        if (!stopping_.exchange(false)) return;
+        ++hanging_;
+        std::this_thread::sleep_for(std::chrono::milliseconds(3500));
+        --hanging_;
     }
 
     driver::Transport& inner_;
     std::atomic<bool> stopping_{false};
+
+public:
+    std::atomic<int> hanging_{0};
 };
 
 TEST(FaultMatrix, AReceiveThreadHeldUpInTheDriverFailsTheClose) {
     pemblor::testing::TempDir dir;
-    sim::SimTransport cards(sim::SimSettings::withCards({0}));
-    HangingWaits hanging(cards);
+    // The thread left behind ends on its own, later: what it uses lives on.
+    static sim::SimTransport cards(sim::SimSettings::withCards({0}));
+    static HangingWaits hanging(cards);
     Options options;
     options.quick = true;
     options.seconds = 1;
@@ -170,6 +177,7 @@ TEST(FaultMatrix, AReceiveThreadHeldUpInTheDriverFailsTheClose) {
     }
     EXPECT_EQ(failed, std::vector<std::string>{
                           "close.reception: the receive thread is held up in a driver request: the driver hangs"});
+    while (hanging.hanging_.load() > 0) std::this_thread::sleep_for(std::chrono::milliseconds(10));
 }
 
 INSTANTIATE_TEST_SUITE_P(Faults, FaultMatrix, ::testing::ValuesIn(kCases),
