@@ -43,6 +43,8 @@ public:
     // --record-traffic and --trace.
     // Null, with a message on standard error, when the settings are bad.
     driver::Transport* transport();
+    // The simulated cards behind transport(), for what they say they delivered.
+    sim::SimTransport* simulatedCards() { return transport() ? sim_.get() : nullptr; }
     // The data root (--root, $PEMBLOR_ROOT, or the per-user default), created on demand.
     std::filesystem::path dataRoot();
     // At the program's end: the sim report, when --sim-report asked for one.

@@ -75,15 +75,4 @@ std::string nearestName(std::string_view word, const std::vector<std::string>& c
     return bestDistance * 2 <= std::max<std::size_t>(word.size(), 2) ? best : std::string();
 }
 
-std::string isoLocalTime(std::time_t t) {
-    std::tm local{};
-    localtime_r(&t, &local);
-    char text[40];
-    std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%S%z", &local);
-    // %z gives +0100; ISO 8601's extended form wants +01:00.
-    std::string s(text);
-    if (s.size() >= 5) s.insert(s.size() - 2, ":");
-    return s;
-}
-
 }  // namespace pemblor::cli

@@ -39,7 +39,5 @@ inline bool isStandardStream(std::string_view name) { return name == "-"; }
 // mean"; empty when none is close enough to be a likely typo.
 std::string nearestName(std::string_view word, const std::vector<std::string>& candidates);
 
-// ISO 8601 with the local offset: "2026-12-08T10:30:00+01:00".
-std::string isoLocalTime(std::time_t t);
 
 }  // namespace pemblor::cli

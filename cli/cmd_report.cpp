@@ -10,6 +10,7 @@
 #include "app/console.hpp"
 #include "cli_context.hpp"
 #include "driver/card_identity.hpp"
+#include "common/iso_time.hpp"
 #include "common/version.hpp"
 #include "driver/driver_link.hpp"
 #include "ui/text_host.hpp"
@@ -48,7 +49,7 @@ public:
 };
 
 nlohmann::json reportJson(const ui::Dialog& d, const ReportHost& host, bool simulated, bool logFailed, bool log) {
-    nlohmann::json doc = {{"time", isoLocalTime(std::time(nullptr))},
+    nlohmann::json doc = {{"time", common::isoLocalTime(std::time(nullptr))},
                           {"simulated", simulated},
                           {"failures", nlohmann::json::array()},
                           {"lines", nlohmann::json::array()}};

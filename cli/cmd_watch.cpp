@@ -10,6 +10,7 @@
 #include <thread>
 
 #include "cli_context.hpp"
+#include "common/iso_time.hpp"
 #include "common/printf_line.hpp"
 #include "metrics_option.hpp"
 #include "sim/settings/sim_settings.hpp"
@@ -53,18 +54,6 @@ void notifyService([[maybe_unused]] const std::string& state) {
 #ifdef PEMBLOR_HAVE_SYSTEMD
     sd_notify(0, state.c_str());
 #endif
-}
-
-// ISO 8601 local time with its offset: 2026-12-09T17:22:33+01:00.
-std::string isoTime(std::chrono::system_clock::time_point at) {
-    const std::time_t t = std::chrono::system_clock::to_time_t(at);
-    std::tm local{};
-    localtime_r(&t, &local);
-    char text[40];
-    const std::size_t n = std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%S%z", &local);
-    std::string iso(text, n);
-    if (iso.size() >= 5) iso.insert(iso.size() - 2, ":");
-    return iso;
 }
 
 // Segments get a folder each, numbered and named for when they began, so
@@ -209,7 +198,7 @@ private:
         const Clock::time_point now = Clock::now();
         const auto since = std::chrono::duration<double>(now - lastStatus_);
         lastStatus_ = now;
-        const std::string time = isoTime(std::chrono::system_clock::now());
+        const std::string time = common::isoLocalTime(std::time(nullptr));
         for (auto& card : cards_) std::cout << time << " Dev" << card->device() << ": " << card->statusLine(since) << "\n";
         std::cout.flush();
     }

@@ -158,6 +158,7 @@ Console::~Console() {
 ui::Dialog& Console::dialog() { return impl_->dialog_; }
 ui::Host& Console::host() { return impl_->host_; }
 driver::DriverLink& Console::link() { return impl_->link_; }
+int Console::openDeviceNumber() const { return impl_->openDeviceNumber(); }
 common::ReceiveStats& Console::receptionStats() { return impl_->capture->hub().stats(); }
 const status::StatusHistory& Console::statusHistory() const { return impl_->status->history(); }
 bool Console::logSaveFailed() const { return impl_->report->logSaveFailed(); }

@@ -48,6 +48,8 @@ public:
     ui::Dialog& dialog();
     ui::Host& host();
     driver::DriverLink& link();
+    // The device number of the open card (0 while none is open).
+    int openDeviceNumber() const;
 
     // Runs the console window modally; returns its end result. Whatever way it
     // ends, anything still running is stopped before this returns.

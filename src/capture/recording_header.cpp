@@ -29,10 +29,10 @@ std::array<std::uint8_t, kRecordingHeaderSize> RecordingHeader::bytes() const {
     storeU16(b, 26, 8);
     storeU32(b, 28, 8000);
     storeU32(b, 32, 2);
-    storeU16(b, 36, 352);
-    storeU16(b, 38, 288);
+    storeU16(b, 36, kRecordingWidth);
+    storeU16(b, 38, kRecordingHeight);
     storeU16(b, 40, 0);
-    storeU16(b, 42, 25);
+    storeU16(b, 42, kRecordingPictureRate);
     storeU32(b, kStartTimeOffset, startTime);
     storeU32(b, kEndTimeOffset, endTime);
     storeU32(b, kLengthOffset, kRecordingHeaderSize);

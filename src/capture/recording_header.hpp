@@ -14,6 +14,11 @@
 namespace pemblor::capture {
 
 inline constexpr std::size_t kRecordingHeaderSize = 128;
+// The stream every header describes: the main stream's picture size and the
+// card's picture rate (the sub-streams carry half the width and height).
+inline constexpr int kRecordingWidth = 352;
+inline constexpr int kRecordingHeight = 288;
+inline constexpr int kRecordingPictureRate = 25;
 
 struct RecordingHeader {
     std::uint32_t startTime = 0;

@@ -1,8 +1,8 @@
 #pragma once
 // Which build this is, for --version and for the reports a support engineer
 // asks for: the project version (set once, in the top CMakeLists.txt) and the
-// commit it was built from. pemblorctl selftest's JSON is to carry the same
-// two, as "version" and "commit".
+// commit it was built from. The self-test's JSON carries the same two, as
+// "version" and "commit".
 #include <string>
 #include <string_view>
 

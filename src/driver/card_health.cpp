@@ -27,11 +27,11 @@ CardHealth::Identity CardHealth::identity() const {
 void CardHealth::poll(DriverLink& link) {
     std::uint32_t state = 0;
     const bool stateAnswered = link.dspState(state);
-    std::array<std::uint8_t, (kDroppedRecordsWord + 1) * 4> counters{};
+    std::array<std::uint8_t, (kDroppedItemsWord + 1) * 4> counters{};
     const bool countersAnswered = link.deviceInfo(kCounterCategory, counters) == counters.size();
     // The last known figures stay while the card does not answer.
     if (stateAnswered) common::set(dspState_, state);
-    if (countersAnswered) common::set(dropped_, loadU32(counters, kDroppedRecordsWord * 4));
+    if (countersAnswered) common::set(dropped_, loadU32(counters, kDroppedItemsWord * 4));
     up_.store(stateAnswered || countersAnswered, std::memory_order_relaxed);
 }
 

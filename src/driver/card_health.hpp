@@ -9,13 +9,9 @@
 
 #include "common/receive_stats.hpp"
 #include "driver/card_identity.hpp"
+#include "driver/request_codes.hpp"
 
 namespace pemblor::driver {
-
-// Category 1 ("1 All Counter Inf"): the card counts the records it had to
-// drop, the console fetching too slowly, in this word (ErrorC's "D").
-inline constexpr std::uint32_t kCounterCategory = 1;
-inline constexpr std::size_t kDroppedRecordsWord = 10;
 
 class CardHealth {
 public:

@@ -19,7 +19,7 @@ CardIdentity CardIdentity::read(DriverLink& link, Requests requests) {
     std::array<std::uint8_t, 32> hardware{};
     CardIdentity id;
     id.versionAnswered = link.driverVersion(version) != 0;
-    link.hardwareInfo(hardware);
+    id.hardwareAnswered = link.hardwareInfo(hardware) != 0;
     id.version = loadU32(version, 0);
     id.hardware0 = loadU32(hardware, 0);
     id.hardware1 = loadU32(hardware, 4);
@@ -28,7 +28,7 @@ CardIdentity CardIdentity::read(DriverLink& link, Requests requests) {
     }
     if (requests == Requests::kWithSlot) {
         std::array<std::uint8_t, 16> slot{};
-        link.slotInfo(slot);
+        id.slotAnswered = link.slotInfo(slot) != 0;
         id.slot = loadU32(slot, kSlotWordOffset);
     }
     return id;

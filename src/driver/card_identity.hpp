@@ -15,11 +15,13 @@ inline constexpr int kDeviceCount = 32;
 struct CardIdentity {
     std::uint32_t version = 0;
     bool versionAnswered = false;  // the version request answered at all
+    bool hardwareAnswered = false;
     std::uint32_t hardware0 = 0;
     std::uint32_t hardware1 = 0;
     // Bytes 8 to 23 of the hardware answer up to the first zero byte, as the card sent them.
     std::string serial;
     std::uint32_t slot = 0;  // word 3 of the slot answer
+    bool slotAnswered = false;
 
     enum class Requests { kWithSlot, kWithoutSlot };
     // The version, hardware and (unless told otherwise) slot requests, in

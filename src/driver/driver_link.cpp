@@ -72,10 +72,11 @@ DeviceHandle DriverLink::openDevice(std::string_view path) {
     return handle;
 }
 
-void DriverLink::closeDevice() {
+bool DriverLink::closeDevice() {
     const DeviceHandle handle = context_.device();
-    if (handle.valid()) transport_.close(handle);
+    const bool closed = handle.valid() && transport_.close(handle);
     context_.setDevice(DeviceHandle::invalid());
+    return closed;
 }
 
 ControlResult DriverLink::send(std::uint32_t code, std::span<const std::uint8_t> in,
@@ -222,12 +223,12 @@ bool DriverLink::setDmaOaddr() { return send(kSetDmaOaddr, {}, {}).ok; }
 
 // --- channels ---------------------------------------------------------------------------
 
-void DriverLink::switchChannel(std::uint32_t channel, bool on) {
-    send(kChannelSwitch, record(channel, on ? 1u : 0u), {});
+bool DriverLink::switchChannel(std::uint32_t channel, bool on) {
+    return send(kChannelSwitch, record(channel, on ? 1u : 0u), {}).ok;
 }
 
-void DriverLink::switchSubChannel(std::uint32_t channel, bool on) {
-    send(kSubChannelSwitch, record(channel, on ? 1u : 0u), {});
+bool DriverLink::switchSubChannel(std::uint32_t channel, bool on) {
+    return send(kSubChannelSwitch, record(channel, on ? 1u : 0u), {}).ok;
 }
 
 std::uint32_t DriverLink::channelStatus(std::span<std::uint8_t> buf) {

@@ -44,8 +44,9 @@ public:
 
     // Opens the path and stores the handle (valid or not) in the context.
     DeviceHandle openDevice(std::string_view path);
-    // Closes the handle (when one is open) and sets the context's handle to invalid.
-    void closeDevice();
+    // Closes the handle (when one is open) and sets the context's handle to
+    // invalid. True when a handle was open and the platform closed it.
+    bool closeDevice();
 
     // --- memory and registers; bar 0, 1, 2 -----------------------------------
     // 0x222014: reads out.size() words. Bytes, 0 on failure.
@@ -99,8 +100,9 @@ public:
     bool setDmaOaddr();                    // 0x222508
 
     // --- channels ------------------------------------------------------------------
-    void switchChannel(std::uint32_t channel, bool on);     // 0x222480, result ignored
-    void switchSubChannel(std::uint32_t channel, bool on);  // 0x22250c, result ignored
+    // The console ignores their result; the self-test asks whether the driver answered.
+    bool switchChannel(std::uint32_t channel, bool on);     // 0x222480, platform success flag
+    bool switchSubChannel(std::uint32_t channel, bool on);  // 0x22250c, platform success flag
     // 0x222474: status words into buf (at least 32 bytes). Bytes, 0 on failure;
     // 0 without a request below 32 bytes.
     std::uint32_t channelStatus(std::span<std::uint8_t> buf);

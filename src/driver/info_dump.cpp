@@ -7,6 +7,7 @@
 #include "common/printf_line.hpp"
 #include "common/safe_format.hpp"
 #include "driver/little_endian.hpp"
+#include "driver/request_codes.hpp"
 
 namespace pemblor::driver {
 
@@ -15,7 +16,8 @@ using common::printfLine;
 using common::safeFormat;
 
 namespace {
-constexpr int kInfoLength = 256;                // what the header states, whatever came back
+// The header states the full answer's length, whatever came back.
+constexpr int kInfoLength = static_cast<int>(kInfoAnswerSize);
 constexpr std::uint32_t kTemplateCategory = 9;  // "9 DSP Debug Inf": a template and three words
 constexpr std::size_t kTemplateOffset = 16;
 }  // namespace

@@ -44,6 +44,13 @@ inline constexpr std::uint32_t kAuxWriteOriginalVideo = 14;
 inline constexpr std::uint32_t kDspRunning = 21;
 // Lowest driver version the console accepts.
 inline constexpr std::uint32_t kMinimumDriverVersion = 0x01070605;
+// Device information (0x2220c0): fifteen categories, each answered with 64
+// words; in category 1 this word counts what the card had to drop because
+// the console fetched too slowly (ErrorC's "D").
+inline constexpr std::uint32_t kInfoCategoryCount = 15;
+inline constexpr std::size_t kInfoAnswerSize = 256;
+inline constexpr std::uint32_t kCounterCategory = 1;
+inline constexpr std::size_t kDroppedItemsWord = 10;
 // Address-mapping record: size and the words the console uses.
 inline constexpr std::size_t kMappingRecordSize = 64;
 inline constexpr std::uint32_t kStreamAreaWord = 1;

@@ -11,6 +11,7 @@
 #include "gui/console_layout.hpp"
 #include "gui/dialog_view.hpp"
 #include "gui/qt_text.hpp"
+#include "gui/selftest_window.hpp"
 #include "gui/statistics_window.hpp"
 #include "metrics/server.hpp"
 #include "resources/dialogs.hpp"
@@ -89,6 +90,16 @@ std::unique_ptr<Desktop> Desktop::create(const DesktopOptions& options, std::str
             view.showStatus(QStringLiteral("Simulated cards: no real card is in use"));
         });
     }
+    QtHost* host = d->host_.get();
+    sim::SimTransport* cards = d->cards_.get();
+    d->host_->addViewHook([console, host, cards, transport](DialogView& view) {
+        if (view.dialog().id() != resources::kConsoleDialogId) return;
+        view.addMenuEntry(QStringLiteral("Self-test"), QKeySequence(Qt::Key_F3), [=, &view] {
+            showSelfTest(view, *console, {transport, host, host->root(), 0,
+                                          [cards](int device) { return cards->payloadBytes(device); },
+                                          [console](std::string_view line) { console->appendLine(line); }});
+        });
+    });
     return d;
 }
 

@@ -59,6 +59,7 @@ void MarkedBlockFilter::scan(std::span<const std::uint8_t> bytes, std::uint64_t 
             return;
         }
         ++marked_;
+        if (markedSink_) markedSink_(bytes.subspan(at).first<kMarkedBlockSize>());
         from = at + kMarkedBlockSize;
     }
     // A tail that begins a block (00, 00 00, 00 00 01) waits for the next piece.

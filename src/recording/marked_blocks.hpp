@@ -19,9 +19,12 @@ inline constexpr std::size_t kMarkedBlockSize = 16;
 class MarkedBlockFilter {
 public:
     using Sink = std::function<void(std::span<const std::uint8_t>, std::uint64_t offset)>;
+    // Each whole marked block taken out, in stream order.
+    using MarkedSink = std::function<void(std::span<const std::uint8_t, kMarkedBlockSize>)>;
 
     // base: the input offset of the first byte pushed (after a file's header).
-    explicit MarkedBlockFilter(Sink sink, std::uint64_t base = 0) : sink_(std::move(sink)), pushed_(base) {}
+    explicit MarkedBlockFilter(Sink sink, std::uint64_t base = 0, MarkedSink marked = {})
+        : sink_(std::move(sink)), pushed_(base), markedSink_(std::move(marked)) {}
 
     void push(std::span<const std::uint8_t> bytes);
     // The end of the payload: what is held back goes out. A marked block cut
@@ -37,6 +40,7 @@ private:
 
     Sink sink_;
     std::uint64_t pushed_ = 0;  // input offset just past the bytes pushed
+    MarkedSink markedSink_;
     std::vector<std::uint8_t> held_;  // at most one block's bytes, carried across pieces
     std::vector<std::uint8_t> joined_;
     std::uint64_t marked_ = 0;

@@ -17,7 +17,6 @@ using namespace resources::console;
 using common::kChannelCount;
 using common::kSlotCount;
 using common::read;
-using driver::kDroppedRecordsWord;
 using driver::loadU32;
 
 namespace {
@@ -25,6 +24,7 @@ namespace {
 constexpr std::array<int, kChannelCount> kChannelLines = {kChan1Line, kChan2Line, kChan3Line, kChan4Line};
 constexpr std::size_t kChannelStatusSize = 32;
 constexpr std::uint32_t kTwelveBits = 0xFFF;
+using driver::kDroppedItemsWord;
 
 // One status line, formatted into a buffer of its own, so a tick allocates
 // nothing for its labels.
@@ -186,8 +186,8 @@ private:
     // nothing to compare with (first tick, another device, a failed read).
     std::uint32_t droppedSinceLastTick(std::span<const std::uint8_t> counters, std::uint32_t bytes) {
         const std::uint64_t device = console_.link().context().device().value;
-        const bool known = bytes >= (kDroppedRecordsWord + 1) * 4;
-        const std::uint32_t now = known ? loadU32(counters, kDroppedRecordsWord * 4) : 0;
+        const bool known = bytes >= (kDroppedItemsWord + 1) * 4;
+        const std::uint32_t now = known ? loadU32(counters, kDroppedItemsWord * 4) : 0;
         const bool comparable = known && haveDropped_ && device == droppedDevice_;
         const std::uint32_t delta = comparable ? now - lastDropped_ : 0;
         haveDropped_ = known;

@@ -12,6 +12,7 @@
 #include <string_view>
 
 #include "common/receive_stats.hpp"
+#include "driver/request_codes.hpp"
 #include "status/status_history.hpp"
 #include "ui/console_seam.hpp"
 
@@ -24,7 +25,7 @@ inline constexpr std::size_t kWatchLines = 16;
 inline constexpr std::uint32_t kWatchWindow = 1;
 
 // Category 1 ("1 All Counter Inf") as the monitor reads it: 32 words.
-inline constexpr std::uint32_t kCounterCategory = 1;
+using driver::kCounterCategory;
 inline constexpr std::size_t kCounterAnswerSize = 128;
 
 class StatusMonitor : public ui::Subsystem, public ui::ReportSource {

@@ -8,6 +8,7 @@
 #include "common/printf_line.hpp"
 #include "driver/card_identity.hpp"
 #include "driver/info_dump.hpp"
+#include "driver/request_codes.hpp"
 #include "resources/console_ids.hpp"
 #include "resources/string_table.hpp"
 #include "tools/report_log.hpp"
@@ -18,8 +19,7 @@ namespace {
 
 using namespace resources::console;
 
-constexpr std::uint32_t kCategoryCount = 15;
-constexpr std::size_t kInfoBufferSize = 256;
+constexpr std::size_t kInfoBufferSize = driver::kInfoAnswerSize;
 
 class ReportImpl final : public Report {
 public:
@@ -86,7 +86,7 @@ private:
         // One buffer for all categories: a short or failed answer leaves the
         // bytes of the categories before it, which category 9's line may use.
         std::array<std::uint8_t, kInfoBufferSize> info{};
-        for (std::uint32_t c = 0; c < kCategoryCount; ++c) {
+        for (std::uint32_t c = 0; c < driver::kInfoCategoryCount; ++c) {
             const std::uint32_t count = console_.link().deviceInfo(c, info);
             driver::appendCategoryDump(d.item(kCategory, c), c, info, count, append);
         }

@@ -36,10 +36,19 @@ std::optional<ChunkQueue::Chunk> ChunkQueue::front() {
 }
 
 void ChunkQueue::pop() {
-    std::lock_guard lock(mutex_);
-    if (count_ == 0) return;
-    head_ = (head_ + 1) % depth_;
-    --count_;
+    {
+        std::lock_guard lock(mutex_);
+        if (count_ == 0) return;
+        head_ = (head_ + 1) % depth_;
+        --count_;
+        if (count_ != 0) return;
+    }
+    drained_.notify_all();
+}
+
+void ChunkQueue::waitUntilEmpty() {
+    std::unique_lock lock(mutex_);
+    drained_.wait(lock, [this] { return closed_ || count_ == 0; });
 }
 
 void ChunkQueue::close() {
@@ -50,6 +59,7 @@ void ChunkQueue::close() {
         count_ = 0;
     }
     ready_.notify_all();
+    drained_.notify_all();
 }
 
 void ChunkQueue::reopen() {

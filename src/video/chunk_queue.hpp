@@ -31,6 +31,8 @@ public:
     // stays in its slot, untouched by push(), until pop().
     std::optional<Chunk> front();
     void pop();
+    // Waits until the reader has popped every chunk (or the queue is closed).
+    void waitUntilEmpty();
 
     // Wakes the reader and refuses pushes; queued chunks are dropped.
     void close();
@@ -53,6 +55,7 @@ private:
     std::vector<SlotInfo> info_;
     mutable std::mutex mutex_;
     std::condition_variable ready_;
+    std::condition_variable drained_;
     std::size_t head_ = 0;   // guarded by mutex_
     std::size_t count_ = 0;  // guarded by mutex_
     bool closed_ = false;    // guarded by mutex_

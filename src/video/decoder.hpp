@@ -7,6 +7,8 @@
 //   Decoder::write(bytes, flush)           at most kMaxDecoderWrite bytes, consumed
 //                                          during the call
 //   Decoder::stop()                        no handler call after it returns
+//   Decoder::finish()                      the stream ends: everything written is
+//                                          decoded first, then as stop()
 //   destroying the handle                  closes the decoder
 //
 // Every call returns 0 or more on success and a negative number on failure.
@@ -59,6 +61,10 @@ public:
     // flush: the stream ends here; what the decoder holds back is decoded now.
     virtual int write(std::span<const std::uint8_t> bytes, bool flush) = 0;
     virtual int stop() = 0;
+    // For a stream that is read, not received: waits until every write has
+    // been decoded and handed to the handler, then stops. A decoder that
+    // can't tell returns -1 (and keeps running).
+    virtual int finish() { return -1; }
 };
 
 class DecoderFactory {

@@ -100,6 +100,15 @@ public:
         return queue_.push(bytes, flush) ? static_cast<int>(bytes.size()) : -1;
     }
 
+    int finish() override {
+        if (!thread_.joinable()) return -1;
+        // The flush chunk needs a free slot: the reader frees one as it decodes.
+        queue_.waitUntilEmpty();
+        if (!queue_.push({}, true)) return -1;
+        queue_.waitUntilEmpty();
+        return stop();
+    }
+
     int stop() override {
         if (!thread_.joinable()) return 0;
         queue_.close();

@@ -74,8 +74,10 @@ TEST(RecordingTools, MarkedBlocksAreFoundWhereverThePiecesSplitThem) {
     std::mt19937 rng(3);
     for (int round = 0; round < 20; ++round) {
         Bytes out;
+        std::vector<std::uint32_t> numbers;
         MarkedBlockFilter filter(
-            [&](std::span<const std::uint8_t> b, std::uint64_t) { out.insert(out.end(), b.begin(), b.end()); });
+            [&](std::span<const std::uint8_t> b, std::uint64_t) { out.insert(out.end(), b.begin(), b.end()); }, 0,
+            [&](auto block) { numbers.push_back(driver::loadU32(block, 4)); });
         std::uniform_int_distribution<std::size_t> size(1, round < 10 ? 20 : 5000);
         for (std::size_t at = 0, n = 0; at < r.payload.size(); at += n) {
             n = std::min(size(rng), r.payload.size() - at);
@@ -84,6 +86,7 @@ TEST(RecordingTools, MarkedBlocksAreFoundWhereverThePiecesSplitThem) {
         filter.push(Bytes{0x00, 0x00, 0x01, 0xF0, 1, 2});  // cut off by the end of the file: dropped too
         filter.finish();
         EXPECT_EQ(filter.markedBlocks(), 4u) << round;
+        EXPECT_EQ(numbers, (std::vector<std::uint32_t>{0, 25, 50})) << round;  // the whole ones
         ASSERT_EQ(out, r.stream) << round;
     }
 }

@@ -44,7 +44,8 @@ TEST(SimConfig, EveryKeyReachesItsCard) {
         "speed = 4\n"
         "fps = 30\nmain_kbps = 1024\nsub_kbps = 16\norgvideo_fps = 0\npreview_fps = 60\nfullsize_fps = 1\n"
         "ntsc = yes\npreview_codes = 240, 241 242 242\n"
-        "refuse_block = 3\nvanish_after_ms = 0x10\nmalformed = yes\n");
+        "refuse_block = 3\nvanish_after_ms = 0x10\nmalformed = yes\n"
+        "drop_stream = 2, 7\ncorrupt_stream = 0\nno_preview = 4 1\n");
     ASSERT_EQ(s.cards.size(), 3u);
     const CardSettings& c = s.cards.at(2);
     EXPECT_EQ(c.version, 0x01070604u);
@@ -75,6 +76,9 @@ TEST(SimConfig, EveryKeyReachesItsCard) {
     EXPECT_EQ(c.faults.refuseBlock, 3u);
     EXPECT_EQ(c.faults.vanishAfterMs, 16u);
     EXPECT_TRUE(c.faults.malformed);
+    EXPECT_EQ(c.faults.droppedStreams, (std::set<std::uint32_t>{2, 7}));
+    EXPECT_EQ(c.faults.corruptStreams, (std::set<std::uint32_t>{0}));
+    EXPECT_EQ(c.faults.silentPreviews, (std::set<std::uint32_t>{0, 3}));  // channels 1 and 4
     EXPECT_EQ(applied("[card 0]\ndsp = never\n").cards.at(0).dspMode, DspMode::Never);
     // Untouched cards keep their defaults.
     EXPECT_EQ(s.cards.at(0).version, CardSettings{}.version);
@@ -136,6 +140,9 @@ TEST(SimConfig, BadSettingsAreRefusedWithFileLineAndReason) {
         {"[card 1]\nfail = 0x222404,,1\n", "sim.ini:2: empty item"},
         {"[card 1]\nfail = open\n", "sim.ini:2: 'open' is not a 32-bit number"},
         {"[card 1]\ninfo.15 = 00\n", "sim.ini:2: info.<c> needs a category 0..14, not '15'"},
+        {"[card 1]\ndrop_stream = 8\n", "sim.ini:2: drop_stream must be at most 7"},
+        {"[card 1]\ncorrupt_stream =\n", "sim.ini:2: corrupt_stream takes numbers 0 to 7"},
+        {"[card 1]\nno_preview = 0\n", "sim.ini:2: no_preview must be at least 1"},
         {"[card 1]\ninfo.F = 00\n", "sim.ini:2: info.<c> needs a category"},
         {"[card 1]\ninfo. = 00\n", "sim.ini:2: info.<c> needs a category"},
         {"[card 1]\ninfo.1 = 012\n", "sim.ini:2: odd number of hex digits in '012'"},

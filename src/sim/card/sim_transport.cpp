@@ -57,6 +57,16 @@ void SimTransport::forEachCard(const std::function<void(int, const DeliveryLedge
     for (auto& [number, card] : cards_) card->withLedger([&](const DeliveryLedger& ledger) { fn(number, ledger); });
 }
 
+std::optional<std::array<std::uint64_t, kStreamCount>> SimTransport::payloadBytes(int number) {
+    const auto card = cards_.find(number);
+    if (card == cards_.end()) return std::nullopt;
+    std::array<std::uint64_t, kStreamCount> bytes{};
+    card->second->withLedger([&](const DeliveryLedger& ledger) {
+        for (std::size_t s = 0; s < kStreamCount; ++s) bytes[s] = ledger.streamSlots()[s].payloadBytes;
+    });
+    return bytes;
+}
+
 driver::EventHandle SimTransport::createEvent() { return events_.create(); }
 bool SimTransport::signalEvent(driver::EventHandle event) { return events_.signal(event); }
 driver::WaitResult SimTransport::waitEvent(driver::EventHandle event, int timeoutMs) {

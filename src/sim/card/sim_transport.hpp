@@ -3,7 +3,9 @@
 // device number, opened by the device path "\\.\KSVECWDM<n>". Safe to call
 // from several threads at once.
 #include <functional>
+#include <array>
 #include <map>
+#include <optional>
 #include <memory>
 #include <shared_mutex>
 #include <unordered_map>
@@ -37,6 +39,9 @@ public:
 
     // Each card's ledger, in device order, under that card's lock.
     void forEachCard(const std::function<void(int, const DeliveryLedger&)>& fn);
+    // The payload bytes card n has handed out so far, per stream slot;
+    // nothing when there is no card n.
+    std::optional<std::array<std::uint64_t, kStreamCount>> payloadBytes(int number);
 
     // The device number a path names ("\\.\KSVECWDM7" -> 7), exactly as the
     // console builds it; -1 for anything else.

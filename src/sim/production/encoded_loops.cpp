@@ -40,7 +40,34 @@ std::shared_ptr<const EncodedLoop> encode(const LoopKey& key, std::string& error
     return loop;
 }
 
+constexpr std::size_t kDamagedEvery = 5;
+constexpr std::size_t kDamagedBytes = 8;
+
+// Where the last NAL unit of an access unit starts (after its start code):
+// the slice, since parameter sets and SEI come before it.
+std::size_t lastNalStart(const std::vector<std::uint8_t>& bytes) {
+    std::size_t start = 0;
+    for (std::size_t i = 0; i + 3 <= bytes.size(); ++i) {
+        if (bytes[i] == 0 && bytes[i + 1] == 0 && bytes[i + 2] == 1) start = i + 3;
+    }
+    return start;
+}
+
 }  // namespace
+
+std::shared_ptr<const EncodedLoop> withDamagedSlices(const EncodedLoop& loop) {
+    auto damaged = std::make_shared<EncodedLoop>(loop);
+    for (std::size_t i = kDamagedEvery - 2; i < damaged->units.size(); i += kDamagedEvery) {
+        std::vector<std::uint8_t>& bytes = damaged->units[i].bytes;
+        if (damaged->units[i].idr) continue;
+        const std::size_t slice = lastNalStart(bytes);
+        // Past the slice header, clear of the end.
+        const std::size_t at = slice + (bytes.size() - slice) / 2;
+        if (slice == 0 || at + kDamagedBytes >= bytes.size()) continue;
+        for (std::size_t k = at; k < at + kDamagedBytes; ++k) bytes[k] = static_cast<std::uint8_t>(~bytes[k]);
+    }
+    return damaged;
+}
 
 std::shared_ptr<const EncodedLoop> encodedLoop(const LoopKey& key, std::string& error) {
     static std::mutex mutex;

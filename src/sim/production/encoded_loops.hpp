@@ -38,4 +38,9 @@ struct EncodedLoop {
 // encoder fails.
 std::shared_ptr<const EncodedLoop> encodedLoop(const LoopKey& key, std::string& error);
 
+// A copy of a loop in which every fifth picture (never an IDR picture) has
+// eight bytes in the middle of its slice data inverted: a stream with
+// corrupt slices, for a card with that fault.
+std::shared_ptr<const EncodedLoop> withDamagedSlices(const EncodedLoop& loop);
+
 }  // namespace pemblor::sim

@@ -68,7 +68,9 @@ Production::Production(const CardSettings& settings)
       previews_{Cadence(settings.previewFps, settings.speed), Cadence(settings.previewFps, settings.speed),
                 Cadence(settings.previewFps, settings.speed), Cadence(settings.previewFps, settings.speed)},
       fullSize_(settings.fullSizeFps, settings.speed),
-      debug_(settings.debugPerSecond, settings.speed) {}
+      debug_(settings.debugPerSecond, settings.speed) {
+    for (StreamSource& s : streams_) s.losePictures(settings.faults.droppedStreams.contains(s.id()));
+}
 
 void Production::restart(SimClock::time_point now) {
     for (StreamSource& s : streams_) s.stop();
@@ -94,7 +96,11 @@ std::optional<std::pair<std::size_t, LoopKey>> Production::missingLoop(const Sim
 }
 
 void Production::installLoop(std::size_t stream, std::shared_ptr<const EncodedLoop> loop) {
-    if (stream < kStreamCount) streams_[stream].setLoop(std::move(loop));
+    if (stream >= kStreamCount) return;
+    // Loops are shared by every card: a faulty stream gets a damaged copy.
+    if (loop && settings_.faults.corruptStreams.contains(static_cast<std::uint32_t>(stream)))
+        loop = withDamagedSlices(*loop);
+    streams_[stream].setLoop(std::move(loop));
 }
 
 bool Production::producing(SimClock::time_point now, SimDsp& dsp, SimReception& reception) const {
@@ -130,8 +136,10 @@ void Production::pictures(SimClock::time_point now, SimDsp& dsp, SimReception& r
     while (originalOn_ && original_.due(now)) pushPicture(kCodeOriginalVideo, 0, originalCount_, now, dsp, reception);
     for (std::uint32_t ch = 0; ch < kChannelCount; ++ch) {
         follow(on[ch], previewOn_[ch], previews_[ch], now);
-        while (previewOn_[ch] && previews_[ch].due(now))
-            pushPicture(settings_.previewCodes[ch], ch, previewCount_[ch], now, dsp, reception);
+        const bool silent = settings_.faults.silentPreviews.contains(ch);
+        while (previewOn_[ch] && previews_[ch].due(now)) {
+            if (!silent) pushPicture(settings_.previewCodes[ch], ch, previewCount_[ch], now, dsp, reception);
+        }
     }
     follow(std::find(on.begin(), on.end(), true) != on.end(), fullSizeOn_, fullSize_, now);
     while (fullSizeOn_ && fullSize_.due(now)) {

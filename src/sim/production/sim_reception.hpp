@@ -54,6 +54,10 @@ public:
 
     // Queues an item; an overflow drops (and counts) the oldest.
     void push(const Delivery& d);
+    // An item the card itself lost (a fault): counted as dropped, never queued.
+    void lose(const Delivery& d) {
+        if (event_ && !replay_) ledger_.dropped(d);
+    }
     // Request 0x226548: records into out (up to out.size() / 16, at most
     // eight), the areas filled for them. Returns the bytes of records.
     std::size_t fetch(std::span<std::uint8_t> out, MappedAreas& areas, PictureSource* pictures,

@@ -28,6 +28,7 @@ void StreamSource::picture(std::uint32_t stamp, SimReception& reception) {
         marked.marked = true;
         reception.push(marked);
     }
+    const bool lost = losing_ && !unit.idr && number_ % 2 == 1;
     ++number_;
     for (std::size_t at = 0; at < unit.bytes.size(); at += kMaxBlockPayload) {
         const std::size_t n = std::min(kMaxBlockPayload, unit.bytes.size() - at);
@@ -36,7 +37,10 @@ void StreamSource::picture(std::uint32_t stamp, SimReception& reception) {
         block.channel = id_;
         block.size = static_cast<std::uint32_t>(kBlockHeaderSize + n);
         block.payload = unit.bytes.data() + at;
-        reception.push(block);
+        if (lost)
+            reception.lose(block);
+        else
+            reception.push(block);
     }
 }
 

@@ -26,6 +26,8 @@ public:
     bool hasLoop() const { return loop_ != nullptr; }
     void setLoop(std::shared_ptr<const EncodedLoop> loop) { loop_ = std::move(loop); }
     bool running() const { return running_; }
+    // A fault: every other picture is lost at the card, IDR pictures kept.
+    void losePictures(bool on) { losing_ = on; }
 
     // A stream starts with the loop's first picture, an IDR picture.
     void start(SimClock::time_point now);
@@ -45,6 +47,7 @@ private:
     std::size_t position_ = 0;
     std::uint32_t number_ = 0;
     bool running_ = false;
+    bool losing_ = false;
 };
 
 }  // namespace pemblor::sim

@@ -24,6 +24,15 @@ struct CardFaults {
     std::optional<std::uint32_t> vanishAfterMs;
     // `malformed = yes`: now and then a fetch whose records point outside the areas.
     bool malformed = false;
+    // `drop_stream = ID[,ID...]`: the card loses every other picture of these
+    // streams (0..7), IDR pictures kept, and counts the loss as its drops.
+    std::set<std::uint32_t> droppedStreams;
+    // `corrupt_stream = ID[,ID...]`: every fifth picture of these streams
+    // carries a damaged slice.
+    std::set<std::uint32_t> corruptStreams;
+    // `no_preview = CH[,CH...]`: these channels' preview pictures never come
+    // (kept as indexes 0..3; the key names channels 1..4).
+    std::set<std::uint32_t> silentPreviews;
 };
 
 }  // namespace pemblor::sim

@@ -312,6 +312,44 @@ bool readMalformed(std::string_view, std::string_view value, Section& section, s
     return readYesNo("malformed", value, section.card.faults.malformed, error);
 }
 
+// Numbers first..last, separated by commas or blanks, each at most once in the result.
+bool readNumberSet(std::string_view key, std::string_view value, std::uint32_t first, std::uint32_t last,
+                   std::set<std::uint32_t>& out, std::string& error) {
+    const auto items = splitList(value);
+    if (!items || items->empty()) {
+        error = std::string(key) + " takes numbers " + std::to_string(first) + " to " + std::to_string(last);
+        return false;
+    }
+    std::set<std::uint32_t> numbers;
+    for (std::string_view item : *items) {
+        std::uint32_t n = 0;
+        if (!readBounded(key, item, last, n, error)) return false;
+        if (n < first) {
+            error = std::string(key) + " must be at least " + std::to_string(first);
+            return false;
+        }
+        numbers.insert(n);
+    }
+    out = std::move(numbers);
+    return true;
+}
+
+bool readDropStream(std::string_view, std::string_view value, Section& section, std::string& error) {
+    return readNumberSet("drop_stream", value, 0, 7, section.card.faults.droppedStreams, error);
+}
+
+bool readCorruptStream(std::string_view, std::string_view value, Section& section, std::string& error) {
+    return readNumberSet("corrupt_stream", value, 0, 7, section.card.faults.corruptStreams, error);
+}
+
+bool readNoPreview(std::string_view, std::string_view value, Section& section, std::string& error) {
+    std::set<std::uint32_t> channels;
+    if (!readNumberSet("no_preview", value, 1, 4, channels, error)) return false;
+    section.card.faults.silentPreviews.clear();
+    for (std::uint32_t ch : channels) section.card.faults.silentPreviews.insert(ch - 1);
+    return true;
+}
+
 bool readReplayKey(std::string_view, std::string_view value, Section& section, std::string& error) {
     if (value.empty()) {
         error = "replay needs a file";
@@ -338,6 +376,7 @@ constexpr KeyRule kKeys[] = {
     {"orgvideo_fps", readOriginalVideoFps}, {"preview_fps", readPreviewFps}, {"fullsize_fps", readFullSizeFps},
     {"ntsc", readNtsc}, {"preview_codes", readPreviewCodes},
     {"refuse_block", readRefuseBlock}, {"vanish_after_ms", readVanishAfterMs}, {"malformed", readMalformed},
+    {"drop_stream", readDropStream}, {"corrupt_stream", readCorruptStream}, {"no_preview", readNoPreview},
 };
 
 // Drops a comment: '#' or ';' at the start or after a blank.
