@@ -11,7 +11,9 @@
 #include <sstream>
 
 #include "capture/live_console.hpp"
+#include "driver/driver_link.hpp"
 #include "driver/little_endian.hpp"
+#include "driver/tracing_transport.hpp"
 #include "driver/traffic_recording_transport.hpp"
 #include "sim/settings/replay.hpp"
 #include "support/temp_dir.hpp"
@@ -124,6 +126,23 @@ TEST(TrafficRecording, StopsAtItsLimitWithALineAndStaysAReplayFile) {
     sim::SimTransport cards(sim::SimSettings::withCards({0}));
     EXPECT_FALSE(TrafficRecordingTransport::create(cards, {dir.path(), 1u << 20}, log, error));
     EXPECT_EQ(error, dir.path().string() + ": not a regular file");
+}
+
+// A wrapper must not hide what the transport says of itself: a receive thread
+// left behind relies on the areas' keeper, and the tools on "simulated".
+TEST(TrafficRecording, WrappersPassOnTheAreaKeeperAndSimulated) {
+    pemblor::testing::TempDir dir;
+    sim::SimTransport cards(sim::SimSettings::withCards({0}));
+    std::ostringstream log;
+    std::string error;
+    auto recorder = TrafficRecordingTransport::create(cards, {dir / "t.rpl"}, log, error);
+    ASSERT_TRUE(recorder) << error;
+    TracingTransport tracing(*recorder, log);
+    const DeviceHandle handle = tracing.open(DriverLink::devicePath(0));
+    ASSERT_TRUE(handle.valid());
+    EXPECT_TRUE(tracing.simulated());
+    EXPECT_NE(tracing.areaKeeper(handle), nullptr);
+    EXPECT_TRUE(tracing.close(handle));
 }
 
 }  // namespace
