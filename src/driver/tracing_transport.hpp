@@ -18,26 +18,18 @@
 
 namespace pemblor::driver {
 
-class TracingTransport : public Transport {
+class TracingTransport : public ForwardingTransport {
 public:
-    TracingTransport(Transport& inner, std::ostream& log) : inner_(inner), log_(log) {}
+    TracingTransport(Transport& inner, std::ostream& log) : ForwardingTransport(inner), log_(log) {}
 
     DeviceHandle open(std::string_view path) override;
     ControlResult control(DeviceHandle handle, std::uint32_t code, std::span<const std::uint8_t> in,
                           std::span<std::uint8_t> out) override;
     bool close(DeviceHandle handle) override;
-    EventHandle createEvent() override { return inner_.createEvent(); }
-    bool signalEvent(EventHandle event) override { return inner_.signalEvent(event); }
-    WaitResult waitEvent(EventHandle event, int timeoutMs) override { return inner_.waitEvent(event, timeoutMs); }
-    bool closeEvent(EventHandle event) override { return inner_.closeEvent(event); }
-    std::span<std::uint8_t> area(DeviceHandle handle, std::uint32_t word) override { return inner_.area(handle, word); }
-    std::shared_ptr<const void> areaKeeper(DeviceHandle handle) override { return inner_.areaKeeper(handle); }
-    bool simulated() const override { return inner_.simulated(); }
 
 private:
     void write(const std::string& line);
 
-    Transport& inner_;
     std::ostream& log_;
     std::mutex mutex_;  // one line at a time from several threads
 };

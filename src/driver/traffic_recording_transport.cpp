@@ -108,7 +108,7 @@ std::unique_ptr<TrafficRecordingTransport> TrafficRecordingTransport::create(Tra
 
 TrafficRecordingTransport::TrafficRecordingTransport(Transport& inner, const Options& options, std::ostream& log,
                                                      int text, int data)
-    : inner_(inner),
+    : ForwardingTransport(inner),
       options_(options),
       log_(log),
       text_(text),

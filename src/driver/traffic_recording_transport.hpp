@@ -35,7 +35,7 @@
 
 namespace pemblor::driver {
 
-class TrafficRecordingTransport : public Transport {
+class TrafficRecordingTransport : public ForwardingTransport {
 public:
     struct Options {
         std::filesystem::path file;
@@ -52,13 +52,6 @@ public:
     ControlResult control(DeviceHandle handle, std::uint32_t code, std::span<const std::uint8_t> in,
                           std::span<std::uint8_t> out) override;
     bool close(DeviceHandle handle) override;
-    EventHandle createEvent() override { return inner_.createEvent(); }
-    bool signalEvent(EventHandle event) override { return inner_.signalEvent(event); }
-    WaitResult waitEvent(EventHandle event, int timeoutMs) override { return inner_.waitEvent(event, timeoutMs); }
-    bool closeEvent(EventHandle event) override { return inner_.closeEvent(event); }
-    std::span<std::uint8_t> area(DeviceHandle handle, std::uint32_t word) override { return inner_.area(handle, word); }
-    std::shared_ptr<const void> areaKeeper(DeviceHandle handle) override { return inner_.areaKeeper(handle); }
-    bool simulated() const override { return inner_.simulated(); }
 
     // Fetches written so far; false once recording has stopped.
     std::uint64_t fetchesRecorded() const;
@@ -97,7 +90,6 @@ private:
     bool writeAll(int fd, std::span<const std::uint8_t> bytes);
     void stop(const std::string& why);
 
-    Transport& inner_;
     const Options options_;
     std::ostream& log_;
     const int text_, data_;

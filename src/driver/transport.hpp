@@ -62,4 +62,29 @@ public:
     virtual bool simulated() const { return false; }
 };
 
+// A transport in front of another that passes every call on. Wrappers
+// (tracing, traffic recording, test doubles) override only what they change,
+// so that nothing the transport says of itself is lost on the way.
+class ForwardingTransport : public Transport {
+public:
+    explicit ForwardingTransport(Transport& inner) : inner_(inner) {}
+
+    DeviceHandle open(std::string_view path) override { return inner_.open(path); }
+    ControlResult control(DeviceHandle handle, std::uint32_t code, std::span<const std::uint8_t> in,
+                          std::span<std::uint8_t> out) override {
+        return inner_.control(handle, code, in, out);
+    }
+    bool close(DeviceHandle handle) override { return inner_.close(handle); }
+    EventHandle createEvent() override { return inner_.createEvent(); }
+    bool signalEvent(EventHandle event) override { return inner_.signalEvent(event); }
+    WaitResult waitEvent(EventHandle event, int timeoutMs) override { return inner_.waitEvent(event, timeoutMs); }
+    bool closeEvent(EventHandle event) override { return inner_.closeEvent(event); }
+    std::span<std::uint8_t> area(DeviceHandle handle, std::uint32_t word) override { return inner_.area(handle, word); }
+    std::shared_ptr<const void> areaKeeper(DeviceHandle handle) override { return inner_.areaKeeper(handle); }
+    bool simulated() const override { return inner_.simulated(); }
+
+protected:
+    Transport& inner_;
+};
+
 }  // namespace pemblor::driver

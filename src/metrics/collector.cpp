@@ -24,13 +24,13 @@ enum Family : std::size_t {
     kFamilyCount
 };
 
-struct FamilySpec {
+struct FamilyText {
     const char* name;
     const char* help;
     MetricType type;
 };
 
-constexpr std::array<FamilySpec, kFamilyCount> kFamilies = {{
+constexpr std::array<FamilyText, kFamilyCount> kFamilies = {{
     {"pemblor_card_info", "The card's identity and driver version (always 1)", MetricType::Gauge},
     {"pemblor_card_up", "1 while the card answers its once-a-second poll", MetricType::Gauge},
     {"pemblor_dsp_state", "The DSP state word the card last reported (21: running its program)", MetricType::Gauge},
@@ -96,7 +96,7 @@ void Collector::addCard(CardFeed feed) {
 std::vector<MetricFamily> Collector::Collect() const {
     std::vector<MetricFamily> families;
     families.reserve(kFamilyCount + 4);
-    for (const FamilySpec& spec : kFamilies) families.push_back({spec.name, spec.help, spec.type, {}});
+    for (const FamilyText& f : kFamilies) families.push_back({f.name, f.help, f.type, {}});
     {
         const std::lock_guard lock(mutex_);
         for (const CardFeed& feed : cards_) collectCard(feed, families);

@@ -57,9 +57,9 @@ sim::SimSettings runningCard() {
 
 // Between the console and the cards: fetches that can be held up, as a card
 // that stops answering, and events that can't be created.
-class HoldingTransport final : public driver::Transport {
+class HoldingTransport final : public driver::ForwardingTransport {
 public:
-    explicit HoldingTransport(driver::Transport& cards) : cards_(cards) {}
+    explicit HoldingTransport(driver::Transport& cards) : ForwardingTransport(cards) {}
     std::atomic<bool> failEvents{false};
 
     void hold(bool on) {
@@ -83,25 +83,20 @@ public:
             released_.wait(lock, [&] { return !holding_; });
             --held_;
         }
-        return cards_.control(h, code, in, out);
+        return inner_.control(h, code, in, out);
     }
-    driver::DeviceHandle open(std::string_view path) override { return cards_.open(path); }
-    bool close(driver::DeviceHandle h) override { return cards_.close(h); }
-    driver::EventHandle createEvent() override { return failEvents ? driver::kNoEvent : cards_.createEvent(); }
+    driver::EventHandle createEvent() override { return failEvents ? driver::kNoEvent : inner_.createEvent(); }
     bool signalEvent(driver::EventHandle e) override {
         stopSignalled = true;
-        return cards_.signalEvent(e);
+        return inner_.signalEvent(e);
     }
-    driver::WaitResult waitEvent(driver::EventHandle e, int ms) override { return cards_.waitEvent(e, ms); }
     std::atomic<bool> eventClosed{false};
     bool closeEvent(driver::EventHandle e) override {
         eventClosed = true;
-        return cards_.closeEvent(e);
+        return inner_.closeEvent(e);
     }
-    std::span<std::uint8_t> area(driver::DeviceHandle h, std::uint32_t w) override { return cards_.area(h, w); }
 
 private:
-    driver::Transport& cards_;
     std::mutex mutex_;
     std::condition_variable released_;
     bool holding_ = false;

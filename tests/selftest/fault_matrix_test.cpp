@@ -120,18 +120,15 @@ TEST_P(FaultMatrix, FailsExactlyTheChecksTheFaultExplains) {
 
 // A driver whose wait for the data event hangs once reception is asked to
 // stop: the receive thread can't end, and the close says so.
-class HangingWaits final : public driver::Transport {
+class HangingWaits final : public driver::ForwardingTransport {
 public:
-    explicit HangingWaits(driver::Transport& inner) : inner_(inner) {}
-    driver::DeviceHandle open(std::string_view path) override { return inner_.open(path); }
+    explicit HangingWaits(driver::Transport& inner) : ForwardingTransport(inner) {}
     driver::ControlResult control(driver::DeviceHandle h, std::uint32_t code, std::span<const std::uint8_t> in,
                                   std::span<std::uint8_t> out) override {
         const driver::ControlResult r = inner_.control(h, code, in, out);
         if (code == driver::kFetchNotifications) hangIfStopping();
         return r;
     }
-    bool close(driver::DeviceHandle h) override { return inner_.close(h); }
-    driver::EventHandle createEvent() override { return inner_.createEvent(); }
     // Only the stop signals through the transport; the card signals its own way.
     bool signalEvent(driver::EventHandle e) override {
         stopping_ = true;
@@ -143,8 +140,6 @@ public:
         hangIfStopping();
         return r;
     }
-    bool closeEvent(driver::EventHandle e) override { return inner_.closeEvent(e); }
-    std::span<std::uint8_t> area(driver::DeviceHandle h, std::uint32_t word) override { return inner_.area(h, word); }
 
 private:
     void hangIfStopping() {
@@ -154,7 +149,6 @@ private:
         --hanging_;
     }
 
-    driver::Transport& inner_;
     std::atomic<bool> stopping_{false};
 
 public:

@@ -31,9 +31,9 @@ namespace pemblor::video::testing {
 
 // Passes every request on; fetches of notification records wait until the
 // gate opens, then go one per pace.
-class PacedTransport final : public driver::Transport {
+class PacedTransport final : public driver::ForwardingTransport {
 public:
-    PacedTransport(driver::Transport& inner, std::chrono::milliseconds pace) : inner_(inner), pace_(pace) {}
+    PacedTransport(driver::Transport& inner, std::chrono::milliseconds pace) : ForwardingTransport(inner), pace_(pace) {}
 
     // The first fetch passes `settle` later: the window that opened the gate
     // finishes its Start meanwhile (it takes data 10 ms after its decoder or
@@ -48,18 +48,11 @@ public:
         opened_.notify_all();
     }
 
-    driver::DeviceHandle open(std::string_view path) override { return inner_.open(path); }
     driver::ControlResult control(driver::DeviceHandle h, std::uint32_t code, std::span<const std::uint8_t> in,
                                   std::span<std::uint8_t> out) override {
         if (code == driver::kFetchNotifications) holdBack();
         return inner_.control(h, code, in, out);
     }
-    bool close(driver::DeviceHandle h) override { return inner_.close(h); }
-    driver::EventHandle createEvent() override { return inner_.createEvent(); }
-    bool signalEvent(driver::EventHandle e) override { return inner_.signalEvent(e); }
-    driver::WaitResult waitEvent(driver::EventHandle e, int ms) override { return inner_.waitEvent(e, ms); }
-    bool closeEvent(driver::EventHandle e) override { return inner_.closeEvent(e); }
-    std::span<std::uint8_t> area(driver::DeviceHandle h, std::uint32_t word) override { return inner_.area(h, word); }
 
 private:
     void holdBack() {
@@ -76,7 +69,6 @@ private:
         next_ = std::chrono::steady_clock::now() + pace_;
     }
 
-    driver::Transport& inner_;
     const std::chrono::milliseconds pace_;
     std::mutex mutex_;
     std::condition_variable opened_;
