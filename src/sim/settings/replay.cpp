@@ -343,21 +343,11 @@ bool readReplayText(std::string_view text, std::string_view fileName, const std:
     ReplayScript result;
     result.file = std::string(fileName);
     ReplayReader reader(folder, result);
-    if (text.starts_with("\xEF\xBB\xBF")) text.remove_prefix(3);
-    int lineNumber = 0;
-    while (!text.empty()) {
-        const std::size_t end = text.find('\n');
-        const std::string_view line = text.substr(0, end);
-        text = end == std::string_view::npos ? std::string_view{} : text.substr(end + 1);
-        ++lineNumber;
-        std::string reason;
-        const bool tooLong = line.size() > common::kMaxTextLine;
-        if (tooLong) reason = "the line is longer than " + std::to_string(common::kMaxTextLine) + " bytes";
-        if (tooLong || !reader.line(withoutComment(line), reason)) {
-            error = std::string(fileName) + ":" + std::to_string(lineNumber) + ": " + common::shownText(reason);
-            return false;
-        }
-    }
+    const bool read = readLines(
+        text, fileName,
+        [&reader](std::string_view line, int, std::string& reason) { return reader.line(withoutComment(line), reason); },
+        error);
+    if (!read) return false;
     reader.finish();
     script = std::move(result);
     return true;

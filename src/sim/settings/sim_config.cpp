@@ -393,21 +393,13 @@ public:
     ConfigReader(std::string_view fileName, SimSettings& settings) : fileName_(fileName), settings_(settings) {}
 
     bool read(std::string_view text, std::string& error) {
-        if (text.starts_with("\xEF\xBB\xBF")) text.remove_prefix(3);
-        int lineNumber = 0;
-        while (!text.empty()) {
-            const std::size_t end = text.find('\n');
-            const std::string_view line = text.substr(0, end);
-            text = end == std::string_view::npos ? std::string_view{} : text.substr(end + 1);
-            ++lineNumber;
-            std::string reason;
-            const bool tooLong = line.size() > common::kMaxTextLine;
-            if (tooLong) reason = "the line is longer than " + std::to_string(common::kMaxTextLine) + " bytes";
-            if (tooLong || !readLine(trimBlanks(withoutComment(line)), lineNumber, reason)) {
-                error = fileName_ + ":" + std::to_string(lineNumber) + ": " + common::shownText(reason);
-                return false;
-            }
-        }
+        const bool read = readLines(
+            text, fileName_,
+            [this](std::string_view line, int number, std::string& reason) {
+                return readLine(trimBlanks(withoutComment(line)), number, reason);
+            },
+            error);
+        if (!read) return false;
         finishSection();
         return true;
     }

@@ -1,5 +1,7 @@
 #include "sim/settings/sim_text.hpp"
 
+#include "common/input_file.hpp"
+
 namespace pemblor::sim {
 
 namespace {
@@ -97,6 +99,25 @@ bool parseHexBytes(std::string_view text, std::vector<std::uint8_t>& bytes, std:
         }
         for (std::size_t i = 0; i < group.size(); i += 2)
             bytes.push_back(static_cast<std::uint8_t>(hexValue(group[i]) << 4 | hexValue(group[i + 1])));
+    }
+    return true;
+}
+
+bool readLines(std::string_view text, std::string_view fileName, const LineReader& onLine, std::string& error) {
+    if (text.starts_with("\xEF\xBB\xBF")) text.remove_prefix(3);
+    int lineNumber = 0;
+    while (!text.empty()) {
+        const std::size_t end = text.find('\n');
+        const std::string_view line = text.substr(0, end);
+        text = end == std::string_view::npos ? std::string_view{} : text.substr(end + 1);
+        ++lineNumber;
+        std::string reason;
+        const bool tooLong = line.size() > common::kMaxTextLine;
+        if (tooLong) reason = "the line is longer than " + std::to_string(common::kMaxTextLine) + " bytes";
+        if (tooLong || !onLine(line, lineNumber, reason)) {
+            error = std::string(fileName) + ":" + std::to_string(lineNumber) + ": " + common::shownText(reason);
+            return false;
+        }
     }
     return true;
 }
