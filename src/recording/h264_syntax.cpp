@@ -20,7 +20,11 @@ bool highProfile(int p) {
 void skipScalingList(BitReader& r, int size) {
     int last = 8, next = 8;
     for (int j = 0; j < size && !r.failed(); ++j) {
-        if (next != 0) next = (last + r.se() + 256) % 256;
+        if (next != 0) {
+            const std::int32_t delta = r.se();
+            if (delta < -128 || delta > 127) return r.fail();  // delta_scale's range
+            next = (last + delta + 256) % 256;
+        }
         last = next == 0 ? last : next;
     }
 }
