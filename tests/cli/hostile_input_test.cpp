@@ -52,13 +52,6 @@ const std::string kUnlock = "click \"5 Enable Superior Op\"\nsettext 1064 \"6174
 // A simulated full disk: files may not grow past 4 KiB (dash counts 512-byte blocks).
 const std::string kFullDisk = "ulimit -f 8; trap '' XFSZ; ";
 constexpr std::size_t kPicture = 704 * 576;
-// AddressSanitizer's shadow and quarantine cost memory of their own; the
-// faults these bounds catch cost ten times more than even the scaled bound.
-#if defined(__SANITIZE_ADDRESS__)
-constexpr long kPeakScale = 4;
-#else
-constexpr long kPeakScale = 1;
-#endif
 
 struct HostileCase {
     std::string group;
@@ -205,7 +198,9 @@ TEST(HostileInput, EveryCaseKeepsTheUsersFilesAndSaysWhy) {
         for (const auto& e : fs::directory_iterator(dir.path()))
             EXPECT_FALSE(e.path().extension() == ".tmp") << e.path() << " left behind";
         if (c.maxPeakMiB > 0) {
-            EXPECT_LT(run.peakKiB, c.maxPeakMiB * 1024 * kPeakScale) << "peak " << run.peakKiB << " KiB";
+            if (testing::kPeakMeasurable) {
+                EXPECT_LT(run.peakKiB, c.maxPeakMiB * 1024) << "peak " << run.peakKiB << " KiB";
+            }
             std::printf("peak memory, %s: %ld KiB\n", c.name.c_str(), run.peakKiB);
         }
         if (c.name.find("runs nothing") != std::string::npos) {
