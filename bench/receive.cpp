@@ -119,16 +119,7 @@ BENCHMARK(BM_PlainSmallRun)->UseManualTime()->MinTime(2.0);
 void printSummary() {
     printRates("CPU");
     std::printf("Ratios (goals: at least 1 GB/s of payload and 0.8 of the plain writes):\n");
-    for (const char* shape : {"large runs", "small runs"}) {
-        for (const bool cpu : {false, true}) {
-            const double receive = payloadRate(std::string("receive, ") + shape, cpu);
-            const double plain = payloadRate(std::string("plain write, ") + shape, cpu);
-            if (receive > 0 && plain > 0) {
-                std::printf("  receive / plain write, %-10s %-14s %5.2f\n", shape, cpu ? "(CPU time)" : "(wall time)",
-                            receive / plain);
-            }
-        }
-    }
+    printRatios("receive / plain write", "receive, ", "plain write, ");
 }
 
 }  // namespace

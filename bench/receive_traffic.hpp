@@ -149,4 +149,17 @@ inline void printRates(const char* cpuLabel) {
         std::printf("  %-32s %9.2f GB/s %11.2f GB/s\n", name.c_str(), payloadRate(name, false), payloadRate(name, true));
 }
 
+// The rate of the benchmarks named over... against those named under..., for
+// both shapes and both clocks: "  label, large runs (wall time)  0.83".
+inline void printRatios(const char* label, const std::string& over, const std::string& under) {
+    for (const char* shape : {"large runs", "small runs"}) {
+        for (const bool cpu : {false, true}) {
+            const double a = payloadRate(over + shape, cpu);
+            const double b = payloadRate(under + shape, cpu);
+            if (a > 0 && b > 0)
+                std::printf("  %s, %-10s %-14s %5.2f\n", label, shape, cpu ? "(CPU time)" : "(wall time)", a / b);
+        }
+    }
+}
+
 }  // namespace pemblor::bench

@@ -139,15 +139,7 @@ BENCHMARK(BM_RecordedSmallRun)->UseManualTime()->MinTime(2.0);
 void printSummary() {
     printRates("receive-thread CPU");
     std::printf("Ratios (goal: recorded at least 0.9 of plain):\n");
-    for (const char* shape : {"large runs", "small runs"}) {
-        for (const bool cpu : {false, true}) {
-            const double recorded = payloadRate(std::string("receive recorded, ") + shape, cpu);
-            const double plain = payloadRate(std::string("receive, ") + shape, cpu);
-            if (recorded > 0 && plain > 0)
-                std::printf("  recorded / plain, %-10s %-14s %5.2f\n", shape, cpu ? "(CPU time)" : "(wall time)",
-                            recorded / plain);
-        }
-    }
+    printRatios("recorded / plain", "receive recorded, ", "receive, ");
 }
 
 }  // namespace

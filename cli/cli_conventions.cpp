@@ -1,6 +1,7 @@
 #include "cli_conventions.hpp"
 
 #include <algorithm>
+#include <csignal>
 #include <iostream>
 #include <streambuf>
 
@@ -33,6 +34,15 @@ std::ostream& errorLines() {
     static PrefixedLines lines;
     static std::ostream out(&lines);
     return out;
+}
+
+void onStopSignals(void (*handler)(int), bool hangUp) {
+    struct sigaction sa {};
+    sa.sa_handler = handler;
+    sigemptyset(&sa.sa_mask);
+    sigaction(SIGINT, &sa, nullptr);
+    sigaction(SIGTERM, &sa, nullptr);
+    if (hangUp) sigaction(SIGHUP, &sa, nullptr);
 }
 
 int fail(std::string_view subject, std::string_view reason, int status) {

@@ -32,6 +32,10 @@ int fail(std::string_view subject, std::string_view reason, int status = kExitFa
 // cli/ that write their errors as "SUBJECT: REASON" lines to a stream.
 std::ostream& errorLines();
 
+// Sends SIGINT and SIGTERM (and SIGHUP with hangUp) to handler, which must be
+// async-signal-safe. Without SA_RESTART: a blocking read or wait returns.
+void onStopSignals(void (*handler)(int), bool hangUp = false);
+
 // "-" on the command line: standard input or output rather than a file.
 inline bool isStandardStream(std::string_view name) { return name == "-"; }
 

@@ -9,6 +9,7 @@
 #include "app/console.hpp"
 #include "common/input_file.hpp"
 #include "cli_context.hpp"
+#include "cli_conventions.hpp"
 #include "driver/driver_link.hpp"
 #include "driver/card_health.hpp"
 #include "headless/script_host.hpp"
@@ -22,16 +23,6 @@ namespace {
 // console is cancelled and whatever runs is stopped and its files finished.
 // No SA_RESTART, so a read of the script that waits is interrupted too.
 void onStopSignal(int) { headless::ScriptHost::requestStop(); }
-
-void installStopHandlers() {
-    struct sigaction sa {};
-    sa.sa_handler = onStopSignal;
-    sigemptyset(&sa.sa_mask);
-    sa.sa_flags = 0;
-    sigaction(SIGINT, &sa, nullptr);
-    sigaction(SIGTERM, &sa, nullptr);
-    sigaction(SIGHUP, &sa, nullptr);
-}
 
 int runConsole(CliContext& context, const std::string& scriptPath) {
     driver::Transport* transport = context.transport();
@@ -51,7 +42,7 @@ int runConsole(CliContext& context, const std::string& scriptPath) {
     }
     MetricsService metrics;
     if (!startMetrics(context, context.dataRoot(), metrics)) return 2;
-    installStopHandlers();
+    onStopSignals(onStopSignal, true);
     headless::ScriptHost host(*script, std::cout, std::cerr, context.dataRoot());
     host.setErrorPrefix("pemblorctl: " + (scriptPath == "-" ? std::string("standard input") : scriptPath) + ":");
     // A script with a mistake in any line is refused before the console opens.

@@ -49,14 +49,6 @@ void onStopSignal(int signo) {
     }
 }
 
-void installStopHandlers() {
-    struct sigaction sa {};
-    sa.sa_handler = onStopSignal;
-    sigemptyset(&sa.sa_mask);
-    sigaction(SIGINT, &sa, nullptr);
-    sigaction(SIGTERM, &sa, nullptr);
-}
-
 // A usage error: the subject as the operator typed it, made safe to echo.
 int usage(const std::string& subject, const std::string& reason) {
     return fail(common::shownText(subject, 160), reason, kExitUsage);
@@ -148,7 +140,7 @@ int runSelfTest(CliContext& context, const SelfTestArgs& args) {
 
     // Standard output carries a document when one is asked for there; the table then goes to standard error.
     std::FILE* out = json.toStdout() || junit.toStdout() ? stderr : stdout;
-    installStopHandlers();
+    onStopSignals(onStopSignal);
     const selftest::CheckTable table = selftest::runSelfTest(*transport, options, hooksFor(context, out));
     int status = table.exitStatus();
     if (!table.notRun.empty()) {

@@ -10,6 +10,7 @@
 #include <thread>
 
 #include "cli_context.hpp"
+#include "cli_conventions.hpp"
 #include "common/iso_time.hpp"
 #include "common/printf_line.hpp"
 #include "metrics_option.hpp"
@@ -40,14 +41,6 @@ struct WatchOptions {
 volatile std::sig_atomic_t stopSignal = 0;
 
 void onStopSignal(int signal) { stopSignal = signal; }
-
-void installStopHandlers() {
-    struct sigaction sa {};
-    sa.sa_handler = onStopSignal;
-    sigemptyset(&sa.sa_mask);
-    sigaction(SIGINT, &sa, nullptr);
-    sigaction(SIGTERM, &sa, nullptr);
-}
 
 // Tells systemd (a unit of Type=notify) where the run stands; nothing without it.
 void notifyService([[maybe_unused]] const std::string& state) {
@@ -80,7 +73,7 @@ public:
         if (recording() && !makeRecordFolder()) return 2;
         driver::Transport* transport = context_.transport();
         if (!transport) return 2;
-        installStopHandlers();
+        onStopSignals(onStopSignal);
         openCards(*transport, devices);
         if (cards_.empty()) {
             std::cerr << "pemblorctl: watch: no card opened\n";
